@@ -1,0 +1,34 @@
+// The library's messages, kept in one place.
+#pragma once
+
+namespace Kestrix::Exif::Consts {
+
+// Platform errors
+inline constexpr const char* SReadError = "Stream read error";
+inline constexpr const char* SWriteError = "Stream write error";
+inline constexpr const char* SStreamReadOnly = "Stream is read-only";
+inline constexpr const char* SFOpenErrorEx = "Cannot open file \"%s\". %s";
+inline constexpr const char* SFCreateErrorEx = "Cannot create file \"%s\". %s";
+inline constexpr const char* SSeekBeforeStart = "Seek before the start of the stream";
+inline constexpr const char* SRangeError = "Range check error";
+inline constexpr const char* SListIndexError = "List index out of bounds (%lld)";
+inline constexpr const char* SAssertionFailed = "Assertion failure";
+inline constexpr const char* SInvalidInteger = "'%s' is not a valid integer value";
+inline constexpr const char* SInvalidFloat = "'%s' is not a valid floating point value";
+inline constexpr const char* SInvalidDate = "'%s' is not a valid date";
+inline constexpr const char* SDateEncodeError = "Invalid argument to date encode";
+inline constexpr const char* STimeEncodeError = "Invalid argument to time encode";
+
+// Library errors
+inline constexpr const char* SUnsupportedGraphicFormat = "Unsupported graphic format";
+inline constexpr const char* SInvalidJPEGHeader = "JPEG header is not valid";
+inline constexpr const char* SInvalidPSDHeader = "Photoshop (PSD) file header is not valid";
+inline constexpr const char* SInvalidTiffData = "Invalid TIFF data";
+inline constexpr const char* STagAlreadyExists = "Tag with ID of \"%d\" already exists in section";
+inline constexpr const char* SNotOnlyASCIIError = "Tag may contain only ASCII string data";
+inline constexpr const char* SInvalidMakerNoteFormat = "Invalid MakerNote format";
+inline constexpr const char* SIllegalEditOfExifData =
+    "Illegal attempt to edit the Exif data in such a way that it would change the file structure";
+inline constexpr const char* SInvalidXMPPacket = "XMP packet is not valid";
+
+} // namespace Kestrix::Exif::Consts
