@@ -38,8 +38,8 @@ constexpr TDateParts CivilFromDays(std::int64_t z) {
 }
 
 constexpr std::int64_t DeltaTo1899 = DaysFromCivil(1899, 12, 30);
-constexpr std::int64_t FirstDay = DaysFromCivil(1, 1, 1) - DeltaTo1899;      // -693593
-constexpr std::int64_t LastDay = DaysFromCivil(9999, 12, 31) - DeltaTo1899;  // 2958465
+constexpr std::int64_t FirstDay = DaysFromCivil(1, 1, 1) - DeltaTo1899;     // -693593
+constexpr std::int64_t LastDay = DaysFromCivil(9999, 12, 31) - DeltaTo1899; // 2958465
 
 // A TDateTime as a day number and the milliseconds into that day, rounded to
 // the nearest millisecond (and carried into the next day when that rounds to 24:00).
@@ -71,7 +71,9 @@ bool ValueInRange(TDateTime value) {
 
 } // namespace
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -85,9 +87,9 @@ std::optional<TDateTime> TryEncodeDate(int year, int month, int day) {
     if (year < 1 || year > 9999 || day < 1 || day > DaysInMonth(year, month)) {
         return std::nullopt;
     }
-    return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                             static_cast<unsigned>(day)) -
-                               DeltaTo1899);
+    return static_cast<double>(
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+        DeltaTo1899);
 }
 
 std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int milliSecond) {
@@ -147,10 +149,16 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
     return parts;
 }
 
-TDateParts DecodeDate(TDateTime value) { return DecodeDateTime(value).Date; }
-TTimeParts DecodeTime(TDateTime value) { return DecodeDateTime(value).Time; }
+TDateParts DecodeDate(TDateTime value) {
+    return DecodeDateTime(value).Date;
+}
+TTimeParts DecodeTime(TDateTime value) {
+    return DecodeDateTime(value).Time;
+}
 
-TDateTime DateOf(TDateTime value) { return std::trunc(value); }
+TDateTime DateOf(TDateTime value) {
+    return std::trunc(value);
+}
 
 TDateTime TimeOf(TDateTime value) {
     return static_cast<double>(Split(value).MilliSeconds) / MSecsPerDay;
@@ -313,13 +321,17 @@ TDateTime FromLocalTm(const std::tm& local, int milliSecond) {
 TDateTime Now() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm local{};
     localtime_r(&seconds, &local);
     return FromLocalTm(local, static_cast<int>(ms < 0 ? 0 : ms));
 }
 
-TDateTime Date() { return DateOf(Now()); }
+TDateTime Date() {
+    return DateOf(Now());
+}
 
 int LocalUTCOffsetMinutes() {
     const std::time_t seconds = std::time(nullptr);

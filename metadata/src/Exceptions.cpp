@@ -1,6 +1,7 @@
+#include "kestrix/Exceptions.h"
+
 #include "kestrix/BaseUtils.h"
 #include "kestrix/Consts.h"
-#include "kestrix/Exceptions.h"
 #include "kestrix/Text.h"
 
 namespace Kestrix::Exif {

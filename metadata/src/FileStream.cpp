@@ -12,7 +12,9 @@ namespace Kestrix::Exif {
 
 namespace {
 
-std::string OSReason(int error) { return std::strerror(error); }
+std::string OSReason(int error) {
+    return std::strerror(error);
+}
 
 int OpenFlags(TFileMode mode) {
     switch (mode) {

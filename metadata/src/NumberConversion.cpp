@@ -43,7 +43,8 @@ template <typename T> std::optional<T> ParseInteger(std::string_view text) {
         return std::nullopt;
     }
     Unsigned magnitude = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
     if (error != std::errc() || end != text.data() + text.size()) {
         return std::nullopt;
     }
@@ -66,8 +67,12 @@ template <typename T> std::optional<T> ParseInteger(std::string_view text) {
 
 } // namespace
 
-std::optional<std::int32_t> TryStrToInt(std::string_view text) { return ParseInteger<std::int32_t>(text); }
-std::optional<std::int64_t> TryStrToInt64(std::string_view text) { return ParseInteger<std::int64_t>(text); }
+std::optional<std::int32_t> TryStrToInt(std::string_view text) {
+    return ParseInteger<std::int32_t>(text);
+}
+std::optional<std::int64_t> TryStrToInt64(std::string_view text) {
+    return ParseInteger<std::int64_t>(text);
+}
 
 std::int32_t StrToInt(std::string_view text) {
     if (const auto value = TryStrToInt(text)) {
@@ -137,13 +142,15 @@ std::string FloatToStr(double value) {
         return result + "E" + std::to_string(exponent);
     }
     if (exponent < 0) {
-        return result + "0" + DecimalSeparator + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+        return result + "0" + DecimalSeparator +
+               std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
     }
     const auto integerDigits = static_cast<std::size_t>(exponent + 1);
     if (digits.size() <= integerDigits) {
         return result + digits + std::string(integerDigits - digits.size(), '0');
     }
-    return result + digits.substr(0, integerDigits) + DecimalSeparator + digits.substr(integerDigits);
+    return result + digits.substr(0, integerDigits) + DecimalSeparator +
+           digits.substr(integerDigits);
 }
 
 } // namespace Kestrix::Exif

@@ -86,8 +86,8 @@ bool MatchHeader(TStream& stream, std::span<const std::uint8_t> signature, bool 
     std::array<std::uint8_t, 255> buffer{};
     const std::size_t length = std::min<std::size_t>(signature.size(), buffer.size());
     const std::size_t read = stream.Read(buffer.data(), length);
-    const bool matched = read == signature.size() &&
-                         std::memcmp(buffer.data(), signature.data(), length) == 0;
+    const bool matched =
+        read == signature.size() && std::memcmp(buffer.data(), signature.data(), length) == 0;
     if (!matched || restore) {
         stream.Seek(-static_cast<std::int64_t>(read), TSeekOrigin::soCurrent);
     }
@@ -95,10 +95,10 @@ bool MatchHeader(TStream& stream, std::span<const std::uint8_t> signature, bool 
 }
 
 bool MatchHeader(TStream& stream, std::string_view signature, bool restore) {
-    return MatchHeader(stream,
-                       std::span(reinterpret_cast<const std::uint8_t*>(signature.data()),
-                                 signature.size()),
-                       restore);
+    return MatchHeader(
+        stream,
+        std::span(reinterpret_cast<const std::uint8_t*>(signature.data()), signature.size()),
+        restore);
 }
 
 void WriteWord(TStream& stream, std::uint16_t value, TEndianness endianness) {

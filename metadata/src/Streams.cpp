@@ -54,7 +54,8 @@ std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
         return count;
     }
     constexpr std::size_t ChunkSize = 1 << 16;
-    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::int64_t>(count, ChunkSize)));
+    std::vector<std::uint8_t> chunk(
+        static_cast<std::size_t>(std::min<std::int64_t>(count, ChunkSize)));
     for (std::int64_t left = count; left > 0;) {
         const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, ChunkSize));
         source.ReadBuffer(chunk.data(), n);
@@ -173,6 +174,8 @@ std::size_t TUserMemoryStream::Write(const void*, std::size_t) {
     throw EStreamError(Consts::SStreamReadOnly);
 }
 
-void TUserMemoryStream::SetSize(std::int64_t) { throw EStreamError(Consts::SStreamReadOnly); }
+void TUserMemoryStream::SetSize(std::int64_t) {
+    throw EStreamError(Consts::SStreamReadOnly);
+}
 
 } // namespace Kestrix::Exif

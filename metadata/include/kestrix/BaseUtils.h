@@ -21,14 +21,15 @@ public:
 };
 
 // Declares a library exception whose default message is a fixed constant.
-#define KESTRIX_EXCEPTION(Name, Parent, DefaultMessage)                                          \
+#define KESTRIX_EXCEPTION(Name, Parent, DefaultMessage)                                            \
     class Name : public Parent {                                                                   \
     public:                                                                                        \
         Name() : Parent(DefaultMessage) {}                                                         \
         using Parent::Parent;                                                                      \
     }
 
-KESTRIX_EXCEPTION(EUnsupportedGraphicFormat, EKestrixExifException, Consts::SUnsupportedGraphicFormat);
+KESTRIX_EXCEPTION(EUnsupportedGraphicFormat, EKestrixExifException,
+                  Consts::SUnsupportedGraphicFormat);
 KESTRIX_EXCEPTION(EInvalidJPEGHeader, EKestrixExifException, Consts::SInvalidJPEGHeader);
 KESTRIX_EXCEPTION(EInvalidPSDHeader, EKestrixExifException, Consts::SInvalidPSDHeader);
 KESTRIX_EXCEPTION(EInvalidTiffData, EKestrixExifException, Consts::SInvalidTiffData);
@@ -80,7 +81,8 @@ struct TDateTimeTagValue {
         return !a.MissingOrInvalid() && !b.MissingOrInvalid() && a.FValue < b.FValue;
     }
     friend constexpr bool operator<=(TDateTimeTagValue a, TDateTimeTagValue b) {
-        return BothMissing(a, b) || (!a.MissingOrInvalid() && !b.MissingOrInvalid() && a.FValue <= b.FValue);
+        return BothMissing(a, b) ||
+               (!a.MissingOrInvalid() && !b.MissingOrInvalid() && a.FValue <= b.FValue);
     }
     friend constexpr bool operator>(TDateTimeTagValue a, TDateTimeTagValue b) { return b < a; }
     friend constexpr bool operator>=(TDateTimeTagValue a, TDateTimeTagValue b) { return b <= a; }
@@ -131,7 +133,9 @@ struct TLongIntTagValue : TIntegerTagValue<std::int32_t, TLongIntTagValue> {
     constexpr explicit operator std::int64_t() const { return FValue; }
     // A missing value stays missing.
     constexpr TLongIntTagValue operator-() const {
-        return FMissingOrInvalid ? *this : TLongIntTagValue(static_cast<std::int32_t>(-static_cast<std::int64_t>(FValue)));
+        return FMissingOrInvalid ? *this
+                                 : TLongIntTagValue(static_cast<std::int32_t>(
+                                       -static_cast<std::int64_t>(FValue)));
     }
 };
 

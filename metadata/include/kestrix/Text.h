@@ -30,10 +30,10 @@ bool IsASCII(std::string_view bytes);
 // surrounding blanks, a sign, and decimal or hexadecimal ("$1F", "0x1F") digits.
 std::optional<std::int32_t> TryStrToInt(std::string_view text);
 std::optional<std::int64_t> TryStrToInt64(std::string_view text);
-std::int32_t StrToInt(std::string_view text);     // EConvertError on bad text
-std::int64_t StrToInt64(std::string_view text);   // EConvertError on bad text
+std::int32_t StrToInt(std::string_view text);   // EConvertError on bad text
+std::int64_t StrToInt64(std::string_view text); // EConvertError on bad text
 std::optional<double> TryStrToFloat(std::string_view text);
-double StrToFloat(std::string_view text);         // EConvertError on bad text
+double StrToFloat(std::string_view text); // EConvertError on bad text
 // The general form with up to 15 significant digits ("0.1", "1E20", "-2.5").
 std::string FloatToStr(double value);
 inline constexpr char DecimalSeparator = '.';
