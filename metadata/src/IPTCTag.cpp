@@ -1,6 +1,7 @@
 #include "kestrix/IPTC.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace Kestrix::Exif {
@@ -85,7 +86,7 @@ bool TIPTCTag::IsNumeric() const {
     return FSection && IsNumericIPTCTag(FSection->GetID(), FID);
 }
 
-void TIPTCTag::UpdateData(const void* buffer) {
+void TIPTCTag::UpdateDataInPlace(const void* buffer) {
     if (!FData.empty()) {
         std::memcpy(FData.data(), buffer, FData.size());
     }
@@ -94,7 +95,7 @@ void TIPTCTag::UpdateData(const void* buffer) {
 
 void TIPTCTag::UpdateData(std::int32_t newDataSize, const void* buffer) {
     Resize(newDataSize);
-    UpdateData(buffer);
+    UpdateDataInPlace(buffer);
 }
 
 void TIPTCTag::UpdateData(std::span<const std::uint8_t> bytes) {
@@ -167,8 +168,8 @@ void TIPTCTag::SetAsString(const std::string& value) {
         return;
     }
     const auto number = static_cast<std::uint16_t>(StrToInt(value));
-    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(number >> 8),
-                                   static_cast<std::uint8_t>(number)};
+    const std::array<std::uint8_t, 2> bytes = {static_cast<std::uint8_t>(number >> 8),
+                                               static_cast<std::uint8_t>(number)};
     UpdateData(bytes);
 }
 

@@ -100,8 +100,9 @@ public:
     void SetIndex(int newIndex);
     bool IsNumeric() const;
 
-    // Overwrites the bytes, keeping the size.
-    void UpdateData(const void* buffer);
+    // Overwrites the bytes, keeping the size. (Not an UpdateData overload: a byte
+    // array would decay to it instead of taking the span form.)
+    void UpdateDataInPlace(const void* buffer);
     void UpdateData(std::int32_t newDataSize, const void* buffer);
     void UpdateData(std::span<const std::uint8_t> bytes);
     // Reads `newDataSize` bytes from the stream's position. When the stream holds
