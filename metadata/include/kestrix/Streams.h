@@ -37,7 +37,9 @@ public:
     void ReadBuffer(void* buffer, std::size_t count);
     // Write all `count` bytes or raise EWriteError "Stream write error".
     void WriteBuffer(const void* buffer, std::size_t count);
-    void WriteBuffer(std::span<const std::uint8_t> bytes) { WriteBuffer(bytes.data(), bytes.size()); }
+    void WriteBuffer(std::span<const std::uint8_t> bytes) {
+        WriteBuffer(bytes.data(), bytes.size());
+    }
     // Copies `count` bytes from the source's position; a count of 0 copies the
     // whole source from its start. Raises EReadError when the source ends early.
     std::int64_t CopyFrom(TStream& source, std::int64_t count);
@@ -99,6 +101,14 @@ public:
 private:
     const std::uint8_t* FMemory;
     std::size_t FSize;
+};
+
+// An object that loads itself from a stream and saves itself into one.
+class IStreamPersist {
+public:
+    virtual ~IStreamPersist() = default;
+    virtual void LoadFromStream(TStream& stream) = 0;
+    virtual void SaveToStream(TStream& stream) = 0;
 };
 
 enum class TFileMode { fmOpenRead, fmOpenReadWrite, fmCreate };
