@@ -10,7 +10,6 @@
 #pragma once
 
 #include "kestrix/BaseUtils.h"
-#include "kestrix/BlockInterfaces.h"
 #include "kestrix/Enumerator.h"
 #include "kestrix/Platform.h"
 #include "kestrix/StreamHelper.h"
@@ -23,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace Kestrix::Exif {
@@ -210,7 +210,7 @@ class IFoundTiffDirectory;
 class ITiffParser;
 
 // A tag of a directory, its data in host byte order (the block's Data()).
-class ITiffTag : public IMetadataBlock {
+class ITiffTag : public virtual IMetadataBlock {
 public:
     virtual TTiffDataType GetDataType() const = 0;
     // May be empty.
@@ -291,7 +291,9 @@ private:
     std::int32_t FNextIndex = 0;
     std::int32_t FNextOffset;
     std::shared_ptr<ITiffParser> FSource;
-    std::vector<std::int64_t> FVisitedOffsets;
+    std::unordered_set<std::int32_t> FVisitedOffsets;
+    // What the directories walked so far occupy at the least.
+    std::int64_t FBytesWalked = 0;
 };
 
 class ITiffParser : public std::enable_shared_from_this<ITiffParser> {
@@ -308,7 +310,7 @@ public:
     virtual void LoadTagData(const TTiffTagInfo& tagInfo, std::span<std::uint8_t> buffer) = 0;
     // The sub-directory a pointer tag leads to; empty when the tag is no
     // pointer or the directory is unusable.
-    virtual std::shared_ptr<IFoundTiffDirectory> ParseSubDirectory(const ITiffTag& offsetTag) = 0;
+    virtual std::shared_ptr<IFoundTiffDirectory> ParseSubDirectory(ITiffTag& offsetTag) = 0;
     virtual std::shared_ptr<IFoundTiffDirectory>
     ParseSubDirectory(std::shared_ptr<ITiffDirectory> parent, const TTiffTagInfo& offsetTag) = 0;
 
@@ -343,7 +345,7 @@ public:
     TTiffParserEnumerator GetEnumerator() override;
     TStream& GetStream() override { return *FStream; }
     void LoadTagData(const TTiffTagInfo& tagInfo, std::span<std::uint8_t> buffer) override;
-    std::shared_ptr<IFoundTiffDirectory> ParseSubDirectory(const ITiffTag& offsetTag) override;
+    std::shared_ptr<IFoundTiffDirectory> ParseSubDirectory(ITiffTag& offsetTag) override;
     std::shared_ptr<IFoundTiffDirectory> ParseSubDirectory(std::shared_ptr<ITiffDirectory> parent,
                                                            const TTiffTagInfo& offsetTag) override;
 
@@ -416,6 +418,33 @@ private:
     TTiffTagInfoDynArray FTags;
     bool FMoreToFollow = false;
     std::int64_t FOffset;
+};
+
+// A tag as read from a directory, or a stand-alone tag that carries a
+// metadata block into a rewritten structure. Its data is in host byte order.
+class TFoundTiffTag final : public TMetadataBlock, public ITiffTag {
+public:
+    // Entry `index` of a loaded directory; the data is read at once and frozen.
+    TFoundTiffTag(std::shared_ptr<TFoundTiffDirectory> parent, std::int32_t index);
+    // A tag outside any directory. With a source, the data is what it saves
+    // and the count is data size / element size; without one, the data is one
+    // zero-filled element.
+    TFoundTiffTag(TTiffTagID id, TTiffDataType dataType, IStreamPersistEx* dataSource = nullptr);
+
+    TTiffDataType GetDataType() const override { return FInfo.DataType; }
+    std::shared_ptr<ITiffDirectory> GetParent() const override { return FParent; }
+    std::int32_t GetElementCount() const override { return FInfo.ElementCount; }
+    TTiffTagID GetID() const override { return FInfo.ID; }
+    std::uint32_t GetOriginalDataOffset() const override { return FInfo.DataOffset; }
+    const TTiffTagInfo& GetTagInfo() const { return FInfo; }
+
+protected:
+    bool HasIPTCBlockID() const override { return FInfo.ID == TagIDs::ttIPTC; }
+    bool HasXMPBlockID() const override { return FInfo.ID == TagIDs::ttXMP; }
+
+private:
+    std::shared_ptr<TFoundTiffDirectory> FParent;
+    TTiffTagInfo FInfo;
 };
 
 // ---------------------------------------------------------------------------
