@@ -68,8 +68,8 @@ TEST(JPEGHeaderParser, StopsAtTheImageDataWithoutReadingIt) {
     const Bytes jpeg = OrdinaryJPEG(Bytes(100000, 0x55));
     TPlainStream stream(jpeg);
     EXPECT_EQ(Scan(stream, {jmApp1}).size(), 1u);
-    const auto sosEnd =
-        static_cast<std::int64_t>(Concat({SOI, App0(), ExifApp1(), DQT(), ScanData(Bytes{})}).size());
+    const auto sosEnd = static_cast<std::int64_t>(
+        Concat({SOI, App0(), ExifApp1(), DQT(), ScanData(Bytes{})}).size());
     EXPECT_EQ(stream.GetFurthestRead(), sosEnd + 1) << "one byte of image data ends the run";
 }
 
