@@ -1,7 +1,6 @@
 #include "kestrix/StreamHelper.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using namespace Kestrix::Exif;
