@@ -78,7 +78,9 @@ void TJPEGHeaderParser::ReadStart() {
 
 void TJPEGHeaderParser::ReleaseStream() {
     FStream = nullptr;
-    FOwnedStream.reset();
+    if (FStreamOwnership == TStreamOwnership::soOwned) {
+        FOwnedStream.reset();
+    }
 }
 
 bool TJPEGHeaderParser::MoveNext() {
