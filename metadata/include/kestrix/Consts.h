@@ -18,6 +18,7 @@ inline constexpr const char* SInvalidFloat = "'%s' is not a valid floating point
 inline constexpr const char* SInvalidDate = "'%s' is not a valid date";
 inline constexpr const char* SDateEncodeError = "Invalid argument to date encode";
 inline constexpr const char* STimeEncodeError = "Invalid argument to time encode";
+inline constexpr const char* SIntfCastError = "Interface not supported";
 
 // File-system errors
 inline constexpr const char* SReadPermissionsError = "Cannot read the permissions of \"%s\". %s";
