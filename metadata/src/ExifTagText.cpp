@@ -180,9 +180,15 @@ void AppendParsedElement(std::vector<std::uint8_t>& data, TTiffDataType type,
         break;
     }
     case TTiffDataType::tdFloat: {
-        const double value = StrToFloat(item);
+        double value = StrToFloat(item);
+        // The 15-digit text of the largest single lies just above it; anything
+        // that still rounds to it is taken as it.
+        constexpr double roundsToMax = 3.4028235677973366e38;
         if (std::fabs(value) > FLT_MAX) {
-            throw ERangeError();
+            if (std::fabs(value) >= roundsToMax) {
+                throw ERangeError();
+            }
+            value = std::copysign(static_cast<double>(FLT_MAX), value);
         }
         Append(data, static_cast<float>(value));
         break;
