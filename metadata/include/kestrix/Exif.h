@@ -96,7 +96,7 @@ public:
     // Clears the text cache and reports the change to the section.
     void Changed();
 
-    // Overwrites DataSize() bytes; type and count stay.
+    // Overwrites DataSize() bytes; type and count stay. Null changes nothing.
     void UpdateData(const void* newData);
     // Changes type and count; with newData (DataSize() bytes of the new shape)
     // copies it in, without it keeps the values of integer elements across a
