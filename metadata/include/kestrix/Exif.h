@@ -143,7 +143,7 @@ public:
     void SetElementCount(std::int32_t value);
     // ETagAlreadyExists when the section holds the ID already.
     void SetID(TTiffTagID value);
-    std::int64_t GetOriginalDataOffsetEx() const { return FOriginalDataOffset; }
+    std::int64_t GetOriginalDataOffset64() const { return FOriginalDataOffset; }
     std::int32_t GetOriginalDataSize() const { return FOriginalDataSize; }
     TExifSection* GetSection() const { return FSection; }
     bool GetWellFormed() const { return FWellFormed; }
