@@ -58,4 +58,18 @@ bool TryReadIIMHeader(TStream& stream, TIPTCTagInfo& info, bool alwaysResetPosit
     return ok;
 }
 
+bool TryReadIIMDatasetHeader(TStream& stream, TIPTCTagInfo& info) {
+    const std::int64_t start = stream.GetPosition();
+    TIPTCTagInfo read;
+    if (!TryReadIIMHeader(stream, read, false)) {
+        return false;
+    }
+    if (read.DataSize < 0 || read.DataSize > stream.BytesLeft()) {
+        stream.SetPosition(start);
+        return false;
+    }
+    info = read;
+    return true;
+}
+
 } // namespace Kestrix::Exif
