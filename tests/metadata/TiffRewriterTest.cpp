@@ -99,8 +99,8 @@ TEST(TiffRewrite, OneDirectoryIsLaidOutFromOffsetEight) {
         EXPECT_EQ(Slice(output.Raw(), 56, 100), strip);
 
         // Offsets count from each stream's own header.
-        Bytes shifted(5, 0xAA);
-        shifted.insert(shifted.end(), input.Get().begin(), input.Get().end());
+        Bytes shifted = input.Get();
+        shifted.insert(shifted.begin(), 5, 0xAA);
         TMemoryStream in(shifted);
         in.SetPosition(5);
         TMemoryStream out(Bytes(3, 0xBB));

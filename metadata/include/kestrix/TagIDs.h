@@ -28,10 +28,6 @@ inline constexpr std::uint16_t ttInteropOffset = 0xA005;
 inline constexpr std::uint16_t ttExifImageWidth = 0xA002;
 inline constexpr std::uint16_t ttExifImageHeight = 0xA003;
 
-// Maker note (EXIF sub-directory) and how far a writer moved it
-inline constexpr std::uint16_t ttMakerNote = 0x927C;
-inline constexpr std::uint16_t ttOffsetSchema = 0xEA1D;
-
 } // namespace Kestrix::Exif::TagIDs
 
 namespace Kestrix::Exif::TagIDs {
