@@ -89,8 +89,9 @@ void TTiffDirectoryRewriter::TakeOverParsedTags(IFoundTiffDirectory& source,
     FSourceInfo = source.GetTagInfo();
     FSourceParser = source.GetParser();
     FBudget->Charge(*FSourceParser, 12 * static_cast<std::int64_t>(FSourceInfo.size()) + 6);
+    std::vector<bool> taken = TakenIDs();
     for (const TTiffTagInfo& info : FSourceInfo) {
-        if (!RetainOldTag(info, callback)) {
+        if (!RetainOldTag(info, callback, taken)) {
             continue;
         }
         // The parser refuses pointers into the header and back to a directory
@@ -99,16 +100,18 @@ void TTiffDirectoryRewriter::TakeOverParsedTags(IFoundTiffDirectory& source,
             std::unique_ptr<TTiffDirectoryRewriter> rewriter(
                 new TTiffDirectoryRewriter(std::move(subDirectory), callback, FBudget));
             if (rewriter->FRewriteSource) {
-                Insert(std::make_unique<TTiffSubDirToWrite>(*this, info.ID, info.DataOffset,
-                                                            std::move(rewriter)));
+                FTagsToWrite.push_back(std::make_unique<TTiffSubDirToWrite>(
+                    *this, info.ID, info.DataOffset, std::move(rewriter)));
             }
             continue;
         }
         if (info.DataSize() > 4) {
             FBudget->Charge(*FSourceParser, info.DataSize());
         }
-        Insert(std::make_unique<TInternaTiffTagToWrite>(*this, FSourceParser, info));
+        FTagsToWrite.push_back(
+            std::make_unique<TInternaTiffTagToWrite>(*this, FSourceParser, info));
     }
+    SortTags();
     // Pairing after all entries are in works whatever order the file keeps
     // its entries in.
     FindImageBlocks();
@@ -116,21 +119,34 @@ void TTiffDirectoryRewriter::TakeOverParsedTags(IFoundTiffDirectory& source,
 
 void TTiffDirectoryRewriter::TakeOverTags(ITiffRewriteCallback* callback) {
     // Pointer tags of such a source are written as the plain numbers stored.
+    std::vector<bool> taken = TakenIDs();
     for (const std::shared_ptr<ITiffTag>& tag : *FSource) {
-        if (RetainOldTag(InfoOf(*tag), callback)) {
-            Insert(std::make_unique<TExternalTiffTagToWrite>(*this, tag));
+        if (RetainOldTag(InfoOf(*tag), callback, taken)) {
+            FTagsToWrite.push_back(std::make_unique<TExternalTiffTagToWrite>(*this, tag));
         }
     }
+    SortTags();
 }
 
-bool TTiffDirectoryRewriter::RetainOldTag(const TTiffTagInfo& info,
-                                          ITiffRewriteCallback* callback) const {
-    if (!info.IsWellFormed() || FindTag(info.ID) != nullptr) {
+std::vector<bool> TTiffDirectoryRewriter::TakenIDs() const {
+    std::vector<bool> taken(std::size_t{0xFFFF} + 1);
+    for (const auto& tag : FTagsToWrite) {
+        taken[tag->GetID()] = true;
+    }
+    return taken;
+}
+
+bool TTiffDirectoryRewriter::RetainOldTag(const TTiffTagInfo& info, ITiffRewriteCallback* callback,
+                                          std::vector<bool>& taken) const {
+    if (!info.IsWellFormed() || taken[info.ID]) {
         return false;
     }
     bool rewrite = true;
     if (callback != nullptr) {
         callback->FilterOldTag(*FSource, info.ID, rewrite, info.DataType);
+    }
+    if (rewrite) {
+        taken[info.ID] = true;
     }
     return rewrite;
 }
@@ -186,6 +202,9 @@ void TTiffDirectoryRewriter::CheckAddingAllowed() const {
 
 void TTiffDirectoryRewriter::AddTag(std::shared_ptr<ITiffTag> source) {
     CheckAddingAllowed();
+    if (!source) {
+        throw EAssertionFailed();
+    }
     if (!InfoOf(*source).IsWellFormed()) {
         throw EInvalidTiffData();
     }
@@ -235,10 +254,8 @@ bool TTiffDirectoryRewriter::TryInsert(std::unique_ptr<TTagToWrite> tag) {
     return true;
 }
 
-void TTiffDirectoryRewriter::Insert(std::unique_ptr<TTagToWrite> tag) {
-    if (!TryInsert(std::move(tag))) {
-        throw EAssertionFailed();
-    }
+void TTiffDirectoryRewriter::SortTags() {
+    std::ranges::sort(FTagsToWrite, {}, [](const auto& tag) { return tag->GetID(); });
 }
 
 void TTiffDirectoryRewriter::RemoveTag(TTiffTagID id) {
