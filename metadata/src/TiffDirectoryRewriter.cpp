@@ -62,12 +62,13 @@ TTiffTagInfo InfoOf(const ITiffTag& tag) {
 
 TTiffDirectoryRewriter::TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source,
                                                ITiffRewriteCallback* callback)
-    : TTiffDirectoryRewriter(std::move(source), callback, std::make_shared<TTiffCopyBudget>()) {}
+    : TTiffDirectoryRewriter(std::move(source), callback, std::make_shared<TTiffRewriteContext>()) {
+}
 
 TTiffDirectoryRewriter::TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source,
                                                ITiffRewriteCallback* callback,
-                                               std::shared_ptr<TTiffCopyBudget> budget)
-    : FSource(std::move(source)), FBudget(std::move(budget)) {
+                                               std::shared_ptr<TTiffRewriteContext> context)
+    : FSource(std::move(source)), FContext(std::move(context)) {
     if (callback != nullptr) {
         callback->AddTagsToWrite(*this);
     }
@@ -88,17 +89,19 @@ void TTiffDirectoryRewriter::TakeOverParsedTags(IFoundTiffDirectory& source,
                                                 ITiffRewriteCallback* callback) {
     FSourceInfo = source.GetTagInfo();
     FSourceParser = source.GetParser();
-    FBudget->Charge(*FSourceParser, 12 * static_cast<std::int64_t>(FSourceInfo.size()) + 6);
+    FContext->Charge(*FSourceParser, 12 * static_cast<std::int64_t>(FSourceInfo.size()) + 6);
     std::vector<bool> taken = TakenIDs();
     for (const TTiffTagInfo& info : FSourceInfo) {
         if (!RetainOldTag(info, callback, taken)) {
             continue;
         }
         // The parser refuses pointers into the header and back to a directory
-        // on the path here; such values are copied as plain numbers.
-        if (auto subDirectory = FSourceParser->ParseSubDirectory(FSource, info)) {
+        // on the path here, the context those that lead to a directory taken
+        // over in another role; such values are copied as plain numbers.
+        auto subDirectory = FSourceParser->ParseSubDirectory(FSource, info);
+        if (subDirectory && FContext->TryClaimSubDirectory(*subDirectory, info.ID)) {
             std::unique_ptr<TTiffDirectoryRewriter> rewriter(
-                new TTiffDirectoryRewriter(std::move(subDirectory), callback, FBudget));
+                new TTiffDirectoryRewriter(std::move(subDirectory), callback, FContext));
             if (rewriter->FRewriteSource) {
                 FTagsToWrite.push_back(std::make_unique<TTiffSubDirToWrite>(
                     *this, info.ID, info.DataOffset, std::move(rewriter)));
@@ -106,7 +109,7 @@ void TTiffDirectoryRewriter::TakeOverParsedTags(IFoundTiffDirectory& source,
             continue;
         }
         if (info.DataSize() > 4) {
-            FBudget->Charge(*FSourceParser, info.DataSize());
+            FContext->Charge(*FSourceParser, info.DataSize());
         }
         FTagsToWrite.push_back(
             std::make_unique<TInternaTiffTagToWrite>(*this, FSourceParser, info));
@@ -187,7 +190,7 @@ bool TTiffDirectoryRewriter::TryTakeImageBlocks(TTiffTagID offsetsID, TTiffTagID
         blocks[i].OldOffset = oldOffsets[i];
         total += counts[i];
     }
-    FBudget->Charge(*FSourceParser, total);
+    FContext->Charge(*FSourceParser, total);
     FImageInfo = std::move(blocks);
     offsets->SetKind(TKind::itImageOffsets);
     byteCounts->SetKind(TKind::itImageByteCounts);
@@ -225,7 +228,7 @@ void TTiffDirectoryRewriter::AddSubDirectory(TTiffTagID offsetID,
                                              ITiffRewriteCallback* callback) {
     CheckAddingAllowed();
     std::unique_ptr<TTiffDirectoryRewriter> rewriter(
-        new TTiffDirectoryRewriter(std::move(subDirectory), callback, FBudget));
+        new TTiffDirectoryRewriter(std::move(subDirectory), callback, FContext));
     if (!rewriter->FRewriteSource) {
         return;
     }

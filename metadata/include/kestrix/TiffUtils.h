@@ -488,7 +488,7 @@ bool IsSubDirectoryPointer(TTiffTagID id, TTiffDataType dataType, std::int32_t e
 namespace Kestrix::Exif {
 
 class TTiffDirectoryRewriter;
-class TTiffCopyBudget;
+class TTiffRewriteContext;
 
 // The caller's hook into a rewrite.
 class ITiffRewriteCallback {
@@ -582,7 +582,7 @@ private:
     friend class TTiffRewriteLayout;
 
     TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source, ITiffRewriteCallback* callback,
-                           std::shared_ptr<TTiffCopyBudget> budget);
+                           std::shared_ptr<TTiffRewriteContext> context);
     void TakeOverParsedTags(IFoundTiffDirectory& source, ITiffRewriteCallback* callback);
     void TakeOverTags(ITiffRewriteCallback* callback);
     // `taken` marks the IDs in the list (65536 flags); a retained tag's ID is added.
@@ -612,7 +612,7 @@ private:
     TTiffTagInfoDynArray FSourceInfo;
     std::shared_ptr<ITiffParser> FSourceParser;
     std::vector<std::unique_ptr<TTagToWrite>> FTagsToWrite;
-    std::shared_ptr<TTiffCopyBudget> FBudget;
+    std::shared_ptr<TTiffRewriteContext> FContext;
 };
 
 // An entry of a parsed source directory.
