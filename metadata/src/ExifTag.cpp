@@ -100,6 +100,9 @@ std::uint8_t* TExifTag::MutableData() {
 }
 
 void TExifTag::UpdateData(const void* newData) {
+    if (newData == nullptr) {
+        return;
+    }
     CheckChange(FID, GetDataSize());
     if (GetDataSize() > 0) {
         std::memmove(MutableData(), newData, static_cast<std::size_t>(GetDataSize()));

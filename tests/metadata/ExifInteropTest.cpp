@@ -95,13 +95,13 @@ TEST(ExifInterop, SectionsReadWhatExiftoolWrote) {
         ASSERT_TRUE(RunTool("convert -size 8x8 xc:gray " + Quoted(file)));
         // Artist carries a Windows-1252 character; XPTitle is UTF-16 text.
         ASSERT_TRUE(RunTool(std::string("exiftool -q -overwrite_original -charset exif=cp1252 ") +
-                        "-ExifByteOrder=" + order +
-                        " -Make=Canon '-Model=Canon EOS 5D Mark II' '-Artist=J\xC3\xBCrgen'"
-                        " '-XPTitle=H\xC3\xABllo w\xC3\xB6rld \xE2\x82\xAC' -Orientation#=6"
-                        " -ISO=200 -ExposureTime=1/125 -FNumber=5.6"
-                        " -ExposureCompensation=-2/3 -FocalLength=50"
-                        " '-DateTimeOriginal=2014:05:06 07:08:09' -SubSecTimeOriginal=25 " +
-                        Quoted(file)));
+                            "-ExifByteOrder=" + order +
+                            " -Make=Canon '-Model=Canon EOS 5D Mark II' '-Artist=J\xC3\xBCrgen'"
+                            " '-XPTitle=H\xC3\xABllo w\xC3\xB6rld \xE2\x82\xAC' -Orientation#=6"
+                            " -ISO=200 -ExposureTime=1/125 -FNumber=5.6"
+                            " -ExposureCompensation=-2/3 -FocalLength=50"
+                            " '-DateTimeOriginal=2014:05:06 07:08:09' -SubSecTimeOriginal=25 " +
+                            Quoted(file)));
         const auto text = Report(file, false);
         const auto numbers = Report(file, true);
         ASSERT_FALSE(text.empty());

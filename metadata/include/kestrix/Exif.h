@@ -96,7 +96,7 @@ public:
     // Clears the text cache and reports the change to the section.
     void Changed();
 
-    // Overwrites DataSize() bytes; type and count stay.
+    // Overwrites DataSize() bytes; type and count stay. Null changes nothing.
     void UpdateData(const void* newData);
     // Changes type and count; with newData (DataSize() bytes of the new shape)
     // copies it in, without it keeps the values of integer elements across a
@@ -143,7 +143,7 @@ public:
     void SetElementCount(std::int32_t value);
     // ETagAlreadyExists when the section holds the ID already.
     void SetID(TTiffTagID value);
-    std::int64_t GetOriginalDataOffsetEx() const { return FOriginalDataOffset; }
+    std::int64_t GetOriginalDataOffset64() const { return FOriginalDataOffset; }
     std::int32_t GetOriginalDataSize() const { return FOriginalDataSize; }
     TExifSection* GetSection() const { return FSection; }
     bool GetWellFormed() const { return FWellFormed; }
