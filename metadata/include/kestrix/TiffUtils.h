@@ -473,3 +473,229 @@ std::shared_ptr<IFoundTiffDirectory> ParseDirectoryAt(TStream& stream, TEndianne
 bool IsSubDirectoryPointer(TTiffTagID id, TTiffDataType dataType, std::int32_t elementCount);
 
 } // namespace Kestrix::Exif
+
+// ===========================================================================
+// Rewriting a TIFF structure
+//
+// A rewrite lays every directory of the input out again from offset 8: for each
+// main-chain directory its entry table, the out-of-line data of its tags in ID
+// order with each sub-directory (entry table, data, image blocks) placed where
+// its pointer tag comes, then its image blocks (strips, tiles or a JPEG
+// thumbnail); then the next directory. Nothing is aligned. The one block that
+// keeps its place is the maker note of the EXIF sub-directory, whose own
+// offsets would break if it moved.
+
+namespace Kestrix::Exif {
+
+class TTiffDirectoryRewriter;
+class TTiffRewriteContext;
+
+// The caller's hook into a rewrite.
+class ITiffRewriteCallback {
+public:
+    virtual ~ITiffRewriteCallback() = default;
+    // Called once per directory before its old tags are taken over: the only
+    // time AddTag and AddSubDirectory may be called; may call IgnoreDirectory.
+    virtual void AddTagsToWrite(TTiffDirectoryRewriter& rewriter) = 0;
+    // Called for each old tag that would otherwise be kept; clearing `rewrite`
+    // drops it.
+    virtual void FilterOldTag(const ITiffDirectory& source, TTiffTagID tagID, bool& rewrite,
+                              TTiffDataType dataType) = 0;
+};
+
+// One directory to write, and the sub-directories it points to.
+class TTiffDirectoryRewriter {
+public:
+    // One strip, tile or thumbnail block. Old offsets count from the input's
+    // base position, new ones from the output header.
+    struct TImageItem {
+        std::uint32_t ByteCount = 0;
+        std::uint32_t OldOffset = 0;
+        std::uint32_t NewOffset = 0;
+    };
+    // In the order of the source's offsets tag.
+    using TImageInfo = std::vector<TImageItem>;
+
+    // A tag to write: its entry and how to produce its value bytes.
+    class TTagToWrite {
+    public:
+        TTagToWrite(TTiffDirectoryRewriter& parent, const TTiffTagInfo& info)
+            : FInfo(info), FParent(parent) {}
+        virtual ~TTagToWrite() = default;
+        TTagToWrite(const TTagToWrite&) = delete;
+        TTagToWrite& operator=(const TTagToWrite&) = delete;
+
+        std::uint32_t GetNewDataOffset() const { return FNewDataOffset; }
+        void SetNewDataOffset(std::uint32_t value) { FNewDataOffset = value; }
+        TTiffDataType GetDataType() const { return FInfo.DataType; }
+        std::int32_t GetElementCount() const { return FInfo.ElementCount; }
+        TTiffTagID GetID() const { return FInfo.ID; }
+        std::uint32_t GetOldDataOffset() const { return FInfo.DataOffset; }
+        TTiffDirectoryRewriter& GetParent() const { return FParent; }
+        std::int32_t DataSize() const { return FInfo.DataSize(); }
+        // Writes exactly DataSize() bytes, at least 4 (zero bytes after short
+        // values), in the given byte order.
+        virtual void WriteData(TStream& stream, TEndianness endianness) = 0;
+
+    protected:
+        std::uint32_t FNewDataOffset = 0;
+        TTiffTagInfo FInfo;
+        TTiffDirectoryRewriter& FParent;
+    };
+
+    // A rewriter for `source` (may be empty: only the tags the callback adds are
+    // written). The callback, which may be null, is consulted for this
+    // directory and every sub-directory taken over from a parsed source.
+    TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source, ITiffRewriteCallback* callback);
+    ~TTiffDirectoryRewriter();
+    TTiffDirectoryRewriter(const TTiffDirectoryRewriter&) = delete;
+    TTiffDirectoryRewriter& operator=(const TTiffDirectoryRewriter&) = delete;
+
+    // The three adders work only inside the callback's AddTagsToWrite
+    // (EInvalidOperation otherwise) and raise ETagAlreadyExists for an ID
+    // already added.
+    void AddTag(std::shared_ptr<ITiffTag> source);
+    // The source's saved bytes become the tag's data; its element count is
+    // their size div the type's element size.
+    void AddTag(TTiffTagID id, IStreamPersistEx& source, TTiffDataType dataType);
+    // Writes `subDirectory` (rebuilt with `callback`, which may be null) and a
+    // LONG pointer tag `offsetID` to it, unless that rewriter ignores its
+    // directory.
+    void AddSubDirectory(TTiffTagID offsetID, std::shared_ptr<ITiffDirectory> subDirectory,
+                         ITiffRewriteCallback* callback);
+    // Leaves the directory out; in a main chain its neighbours are linked up.
+    void IgnoreDirectory() { FRewriteSource = false; }
+
+    const std::shared_ptr<ITiffDirectory>& GetSource() const { return FSource; }
+    bool GetRewriteSource() const { return FRewriteSource; }
+    const TImageInfo& GetImageInfo() const { return FImageInfo; }
+    // Where the entry table goes, from the output header; set by the layout.
+    std::uint32_t GetNewIFDOffset() const { return FNewIFDOffset; }
+    // The tags in ascending ID order.
+    std::size_t GetTagCount() const { return FTagsToWrite.size(); }
+    TTagToWrite& GetTag(std::size_t index) const { return *FTagsToWrite[index]; }
+    // Null when no tag has this ID.
+    TTagToWrite* FindTag(TTiffTagID id) const;
+
+private:
+    friend void RewriteTiffStream(TStream& input, TStream& output, ITiffRewriteCallback* callback);
+    friend class TTiffRewriteLayout;
+
+    TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source, ITiffRewriteCallback* callback,
+                           std::shared_ptr<TTiffRewriteContext> context);
+    void TakeOverParsedTags(IFoundTiffDirectory& source, ITiffRewriteCallback* callback);
+    void TakeOverTags(ITiffRewriteCallback* callback);
+    // `taken` marks the IDs in the list (65536 flags); a retained tag's ID is added.
+    bool RetainOldTag(const TTiffTagInfo& info, ITiffRewriteCallback* callback,
+                      std::vector<bool>& taken) const;
+    std::vector<bool> TakenIDs() const;
+    void FindImageBlocks();
+    bool TryTakeImageBlocks(TTiffTagID offsetsID, TTiffTagID byteCountsID);
+    void CheckAddingAllowed() const;
+    // Puts the tag at its sorted place; false (the tag freed) when its ID is
+    // already taken.
+    bool TryInsert(std::unique_ptr<TTagToWrite> tag);
+    // Old tags are appended and sorted once, so a directory stored in reverse
+    // order costs no more than a sorted one.
+    void SortTags();
+    void RemoveTag(TTiffTagID id);
+    void Write(TStream& output, std::int64_t outputBase, TEndianness endianness,
+               std::uint32_t nextIFDOffset, std::vector<std::uint8_t>& copyBuffer);
+    void CopyImageBlocks(TStream& output, std::int64_t outputBase,
+                         std::vector<std::uint8_t>& copyBuffer);
+
+    bool FDoneInitialization = false;
+    TImageInfo FImageInfo;
+    std::uint32_t FNewIFDOffset = 0;
+    bool FRewriteSource = true;
+    std::shared_ptr<ITiffDirectory> FSource;
+    TTiffTagInfoDynArray FSourceInfo;
+    std::shared_ptr<ITiffParser> FSourceParser;
+    std::vector<std::unique_ptr<TTagToWrite>> FTagsToWrite;
+    std::shared_ptr<TTiffRewriteContext> FContext;
+};
+
+// An entry of a parsed source directory.
+class TInternaTiffTagToWrite final : public TTiffDirectoryRewriter::TTagToWrite {
+public:
+    enum class TKind {
+        itNormal,          // the data copied
+        itImageOffsets,    // the new offsets of the directory's image blocks
+        itImageByteCounts, // the byte counts of the directory's image blocks
+    };
+
+    TInternaTiffTagToWrite(TTiffDirectoryRewriter& parent, std::shared_ptr<ITiffParser> parser,
+                           const TTiffTagInfo& info)
+        : TTagToWrite(parent, info), FParser(std::move(parser)) {}
+
+    const std::shared_ptr<ITiffParser>& GetParser() const { return FParser; }
+    // The entry as read; the data type is LONG once image offsets or counts
+    // stored as SHORT are rewritten.
+    const TTiffTagInfo& GetInfo() const { return FInfo; }
+    TKind GetKind() const { return FKind; }
+    // Image offsets and counts are written as 32-bit numbers, so an entry
+    // stored as SHORT becomes LONG.
+    void SetKind(TKind kind);
+    void WriteData(TStream& stream, TEndianness endianness) override;
+
+private:
+    std::shared_ptr<ITiffParser> FParser;
+    TKind FKind = TKind::itNormal;
+    TTiffTagInfo FSourceInfo = FInfo;
+};
+
+// A tag given from outside: an EXIF tag, or a metadata block wrapped as a tag.
+class TExternalTiffTagToWrite final : public TTiffDirectoryRewriter::TTagToWrite {
+public:
+    TExternalTiffTagToWrite(TTiffDirectoryRewriter& parent, std::shared_ptr<ITiffTag> source);
+
+    const std::shared_ptr<ITiffTag>& GetSource() const { return FTag; }
+    // Data shorter than the element count says is padded with zero bytes.
+    void WriteData(TStream& stream, TEndianness endianness) override;
+
+private:
+    std::shared_ptr<ITiffTag> FTag;
+};
+
+// A pointer to a sub-directory, always written as one LONG.
+class TTiffSubDirToWrite final : public TTiffDirectoryRewriter::TTagToWrite {
+public:
+    TTiffSubDirToWrite(TTiffDirectoryRewriter& parent, TTiffTagID id, std::uint32_t oldDataOffset,
+                       std::unique_ptr<TTiffDirectoryRewriter> directory);
+
+    TTiffDirectoryRewriter& GetDirectory() const { return *FDirectory; }
+    void WriteData(TStream& stream, TEndianness endianness) override;
+
+private:
+    std::unique_ptr<TTiffDirectoryRewriter> FDirectory;
+};
+
+// The callback of the IPTC and XMP containers: their block goes into IFD0 as
+// tag `metadataTagID` (UNDEFINED) unless they are empty, and the old tag of
+// that ID is dropped from every directory of the main chain.
+class TSimpleTiffRewriteCallbackImpl final : public ITiffRewriteCallback {
+public:
+    TSimpleTiffRewriteCallbackImpl(IStreamPersistEx& owner, TTiffTagID metadataTagID)
+        : FOwner(owner), FMetadataTagID(metadataTagID) {}
+
+    IStreamPersistEx& GetOwner() const { return FOwner; }
+    void AddTagsToWrite(TTiffDirectoryRewriter& rewriter) override;
+    void FilterOldTag(const ITiffDirectory& source, TTiffTagID tagID, bool& rewrite,
+                      TTiffDataType dataType) override;
+
+private:
+    IStreamPersistEx& FOwner;
+    TTiffTagID FMetadataTagID;
+};
+
+// Rewrites the TIFF structure at the input's position into the output at its
+// position, in the input's byte order, consulting the callback (may be null).
+// EInvalidTiffData when the input is no TIFF, or when its directories refer to
+// far more data than it holds; EReadError when image data runs past its end.
+// The output is left just after the structure.
+void RewriteTiffStream(TStream& input, TStream& output, ITiffRewriteCallback* callback);
+
+// "II" or "MM", 42 and the first IFD offset, in that byte order.
+void WriteTiffFileHeader(TStream& stream, TEndianness endianness, std::uint32_t firstIFDOffset);
+
+} // namespace Kestrix::Exif
