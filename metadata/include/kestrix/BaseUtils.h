@@ -6,7 +6,14 @@
 #include "kestrix/Platform.h"
 #include "kestrix/StreamHelper.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +38,7 @@ public:
 KESTRIX_EXCEPTION(EUnsupportedGraphicFormat, EKestrixExifException,
                   Consts::SUnsupportedGraphicFormat);
 KESTRIX_EXCEPTION(EInvalidJPEGHeader, EKestrixExifException, Consts::SInvalidJPEGHeader);
+KESTRIX_EXCEPTION(EJPEGSegmentTooLarge, EKestrixExifException, Consts::SJPEGSegmentTooLarge);
 KESTRIX_EXCEPTION(EInvalidPSDHeader, EKestrixExifException, Consts::SInvalidPSDHeader);
 KESTRIX_EXCEPTION(EInvalidTiffData, EKestrixExifException, Consts::SInvalidTiffData);
 KESTRIX_EXCEPTION(ENotOnlyASCIIError, EInvalidTiffData, Consts::SNotOnlyASCIIError);
@@ -170,5 +178,312 @@ struct TWordTagValue : TIntegerTagValue<std::uint16_t, TWordTagValue> {
 std::string UTF8BytesToText(const void* buffer, std::size_t count);
 // Two uppercase hexadecimal digits a byte, no separators.
 std::string BytesToHex(const void* buffer, std::size_t count);
+
+// ---------------------------------------------------------------------------
+// Metadata blocks and JPEG segments
+
+class IAdobeResBlock;           // Adobe image resources, declared with their reader
+class IAdobeResBlockEnumerator; //
+
+enum class TStreamOwnership { soReference, soOwned };
+
+// An object that can load itself from a stream and save itself into one, and
+// tell whether it holds anything to save.
+class IStreamPersistEx : public IStreamPersist {
+public:
+    virtual bool Empty() const = 0;
+};
+
+// JPEG marker bytes used by name.
+inline constexpr std::uint8_t jmSOI = 0xD8;
+inline constexpr std::uint8_t jmEOI = 0xD9;
+inline constexpr std::uint8_t jmSOS = 0xDA;
+inline constexpr std::uint8_t jmApp0 = 0xE0;
+inline constexpr std::uint8_t jmApp1 = 0xE1;
+inline constexpr std::uint8_t jmApp13 = 0xED;
+
+// Signatures of the blocks (all byte exact).
+inline constexpr std::string_view JPEGFileHeader{"\xFF\xD8", 2};
+inline constexpr std::string_view ExifHeader{"Exif\0\0", 6};
+inline constexpr std::string_view XMPHeader{"http://ns.adobe.com/xap/1.0/\0", 29};
+inline constexpr std::string_view XMPPacketStart{"<?xpacket ", 10};
+inline constexpr std::string_view AdobeApp13Header{"Photoshop 3.0\0", 14};
+inline constexpr std::string_view AdobeApp13LegacyHeader{"Adobe_Photoshop2.5:", 19};
+
+// The most data one segment can carry: its length word counts itself too.
+inline constexpr std::int64_t MaxJPEGSegmentDataSize = 65533;
+// Images from this size up are rewritten through a temporary file, not memory.
+inline constexpr std::int64_t InMemoryRewriteLimit = 0xFFFFFF;
+
+// A marker that stands alone has neither a length nor data.
+constexpr bool IsStandAloneJPEGMarker(std::uint8_t marker) {
+    return marker <= 0x01 || (marker >= 0xD0 && marker <= 0xD9);
+}
+
+// A set of marker bytes.
+class TJPEGMarkers {
+public:
+    constexpr TJPEGMarkers() = default;
+    constexpr TJPEGMarkers(std::initializer_list<std::uint8_t> markers) {
+        for (const std::uint8_t marker : markers) {
+            Include(marker);
+        }
+    }
+    static constexpr TJPEGMarkers All() {
+        TJPEGMarkers result;
+        for (auto& word : result.FBits) {
+            word = ~std::uint64_t{0};
+        }
+        return result;
+    }
+    constexpr bool Contains(std::uint8_t marker) const {
+        return (FBits[marker >> 6] >> (marker & 63)) & 1;
+    }
+    constexpr void Include(std::uint8_t marker) { FBits[marker >> 6] |= Bit(marker); }
+    constexpr void Exclude(std::uint8_t marker) { FBits[marker >> 6] &= ~Bit(marker); }
+    constexpr bool Empty() const {
+        return std::all_of(FBits.begin(), FBits.end(), [](std::uint64_t w) { return w == 0; });
+    }
+    friend constexpr bool operator==(const TJPEGMarkers&, const TJPEGMarkers&) = default;
+
+private:
+    static constexpr std::uint64_t Bit(std::uint8_t marker) {
+        return std::uint64_t{1} << (marker & 63);
+    }
+    std::array<std::uint64_t, 4> FBits{};
+};
+
+// The data of a metadata block: a memory stream that can be frozen. While
+// frozen, every write, resize or reload raises EStreamError "Stream is read-only".
+class TMetadataDataStream : public TMemoryStream {
+public:
+    bool GetDisableChanges() const { return FDisableChanges; }
+    void SetDisableChanges(bool value) { FDisableChanges = value; }
+
+    std::size_t Write(const void* buffer, std::size_t count) override;
+    void SetSize(std::int64_t newSize) override;
+    void Clear();
+    void LoadFromStream(TStream& source);
+
+private:
+    void CheckChangesAllowed() const;
+    bool FDisableChanges = false;
+};
+
+// A run of bytes that may carry Exif, IPTC or XMP data. With `checkID` set, a
+// test also requires the block's own identifier (marker, resource ID) to fit.
+class IMetadataBlock {
+public:
+    virtual ~IMetadataBlock() = default;
+    virtual TMetadataDataStream& GetData() = 0;
+    virtual bool IsExifBlock(bool checkID = true) = 0;
+    virtual bool IsIPTCBlock(bool checkID = true) = 0;
+    virtual bool IsXMPBlock(bool checkID = true) = 0;
+};
+
+class TMetadataBlock : public virtual IMetadataBlock {
+public:
+    using TDataStream = TMetadataDataStream;
+
+    TMetadataBlock() = default;
+    // The data is what `dataSource` saves (nothing when it is null).
+    explicit TMetadataBlock(IStreamPersist* dataSource);
+    // The data is `bytesToRead` bytes from the stream's position (none for <= 0);
+    // a short read raises EReadError.
+    TMetadataBlock(TStream& dataSource, std::int64_t bytesToRead);
+    ~TMetadataBlock() override;
+    TMetadataBlock(const TMetadataBlock&) = delete;
+    TMetadataBlock& operator=(const TMetadataBlock&) = delete;
+
+    TDataStream& GetData() override { return FData; }
+    const TDataStream& GetData() const { return FData; }
+    bool IsExifBlock(bool checkID = true) override;
+    bool IsIPTCBlock(bool checkID = true) override;
+    bool IsXMPBlock(bool checkID = true) override;
+
+protected:
+    // Whether the block's identifier marks it as a carrier of that kind of data.
+    virtual bool HasExifBlockID() const { return false; }
+    virtual bool HasIPTCBlockID() const { return false; }
+    virtual bool HasXMPBlockID() const { return false; }
+
+private:
+    TDataStream FData;
+};
+
+// A JPEG marker segment: FF, the marker, then (unless the marker stands alone) a
+// big-endian length word counting itself and the data, then the data.
+class IJPEGSegment : public virtual IMetadataBlock {
+public:
+    // The Adobe resource blocks of an APP13 segment; null for any other segment.
+    virtual std::shared_ptr<IAdobeResBlockEnumerator> GetEnumerator() = 0;
+    virtual std::uint8_t GetMarkerNum() const = 0;
+    virtual bool IsAdobeApp13() = 0;
+};
+
+// A segment found in a stream by the scanner.
+class IFoundJPEGSegment : public virtual IJPEGSegment {
+public:
+    // The offset of the FF byte just before the marker byte.
+    virtual std::int64_t GetOffset() const = 0;
+    virtual std::int64_t GetOffsetOfData() const = 0;
+    // Marker, length word and data: the bytes the segment takes in the stream.
+    virtual std::int64_t GetTotalSize() const = 0;
+};
+
+// A segment built in memory.
+class TUserJPEGSegment : public TMetadataBlock,
+                         public virtual IJPEGSegment,
+                         public IStreamPersistEx {
+public:
+    explicit TUserJPEGSegment(std::uint8_t markerNum = 0, IStreamPersist* source = nullptr);
+
+    std::shared_ptr<IAdobeResBlockEnumerator> GetEnumerator() override;
+    std::uint8_t GetMarkerNum() const override { return FMarkerNum; }
+    bool IsAdobeApp13() override;
+    // Only an Adobe APP13 segment can be an IPTC block: one of its resource
+    // blocks must be.
+    bool IsIPTCBlock(bool checkID = true) override;
+
+    // Reads a whole segment from its first FF byte; raises EReadError when the
+    // length or the data is cut short (the data is then empty).
+    void LoadFromStream(TStream& stream) override;
+    // Raises EJPEGSegmentTooLarge when the data does not fit one segment.
+    void SaveToStream(TStream& stream) override;
+    bool Empty() const override;
+
+protected:
+    bool HasExifBlockID() const override { return FMarkerNum == jmApp1; }
+    bool HasIPTCBlockID() const override { return FMarkerNum == jmApp13; }
+    bool HasXMPBlockID() const override { return FMarkerNum == jmApp1; }
+    std::int32_t GetAdobeHeaderSize() const { return FAdobeHeaderSize; }
+
+private:
+    std::uint8_t FMarkerNum;
+    std::int32_t FAdobeHeaderSize = 0;
+};
+
+class TFoundJPEGSegment : public TUserJPEGSegment, public virtual IFoundJPEGSegment {
+public:
+    // `source` stands just after the segment's length word (just after the
+    // marker for a marker that stands alone); `dataSize` bytes are read from it.
+    TFoundJPEGSegment(std::uint8_t markerNum, TStream& source, std::int32_t dataSize);
+
+    std::int64_t GetOffset() const override { return FOffset; }
+    std::int64_t GetOffsetOfData() const override { return FOffset + 4; }
+    std::int64_t GetTotalSize() const override;
+
+private:
+    std::int64_t FOffset;
+};
+
+class IJPEGHeaderParser;
+
+// Walks a scanner with range-for: `for (const auto& segment : parser)`.
+class TJPEGSegmentIterator {
+public:
+    using value_type = std::shared_ptr<IFoundJPEGSegment>;
+    using difference_type = std::ptrdiff_t;
+
+    TJPEGSegmentIterator() = default;
+    explicit TJPEGSegmentIterator(IJPEGHeaderParser& parser);
+    const value_type& operator*() const { return FCurrent; }
+    TJPEGSegmentIterator& operator++();
+    void operator++(int) { ++*this; }
+    friend bool operator==(const TJPEGSegmentIterator& it, std::default_sentinel_t) {
+        return it.FCurrent == nullptr;
+    }
+
+private:
+    IJPEGHeaderParser* FParser = nullptr;
+    value_type FCurrent;
+};
+
+// The scanner: yields the segments whose markers it looks for, in file order.
+class IJPEGHeaderParser {
+public:
+    virtual ~IJPEGHeaderParser() = default;
+    virtual std::shared_ptr<IFoundJPEGSegment> GetCurrent() const = 0;
+    virtual IJPEGHeaderParser& GetEnumerator() { return *this; }
+    virtual bool MoveNext() = 0;
+
+    TJPEGSegmentIterator begin() { return TJPEGSegmentIterator(*this); }
+    std::default_sentinel_t end() const { return {}; }
+};
+
+// Range-for straight over the scanner a function returns.
+inline TJPEGSegmentIterator begin(const std::shared_ptr<IJPEGHeaderParser>& parser) {
+    return parser->begin();
+}
+inline std::default_sentinel_t end(const std::shared_ptr<IJPEGHeaderParser>&) {
+    return {};
+}
+
+class TJPEGHeaderParser : public IJPEGHeaderParser {
+public:
+    // Both read the SOI at the stream's position: EReadError when fewer than two
+    // bytes are there, EInvalidJPEGHeader when they are not FF D8.
+    TJPEGHeaderParser(TStream& stream, const TJPEGMarkers& markersToLookFor);
+    TJPEGHeaderParser(std::shared_ptr<TStream> ownedStream, const TJPEGMarkers& markersToLookFor);
+
+    std::shared_ptr<IFoundJPEGSegment> GetCurrent() const override { return FCurrent; }
+    bool MoveNext() override;
+
+private:
+    void ReadStart();
+    bool FindEndOfImage();
+    void ReleaseStream();
+
+    std::shared_ptr<IFoundJPEGSegment> FCurrent;
+    std::uint8_t FLastMarker = 0;
+    TJPEGMarkers FMarkersToLookFor;
+    std::int64_t FSavedPos = 0;
+    std::int64_t FStartPos = 0;
+    TStream* FStream;
+    std::shared_ptr<TStream> FOwnedStream;
+    TStreamOwnership FStreamOwnership;
+};
+
+std::shared_ptr<IJPEGHeaderParser> ParseJPEGSegments(TStream& stream,
+                                                     const TJPEGMarkers& markersToLookFor);
+std::shared_ptr<IJPEGHeaderParser> ParseJPEGSegments(std::shared_ptr<TStream> ownedStream,
+                                                     const TJPEGMarkers& markersToLookFor);
+
+// True when the next two bytes are FF D8; the position is unchanged.
+bool IsJPEGStream(TStream& stream);
+// The bytes from the position through the end of the EOI marker (the rest of
+// the stream when there is no EOI); the position is unchanged.
+std::int64_t GetJPEGImageSize(TStream& stream);
+
+// The segment writers refuse data longer than MaxJPEGSegmentDataSize with
+// EJPEGSegmentTooLarge before writing anything.
+void WriteJPEGStart(TStream& stream);
+void WriteJPEGSegment(TStream& stream, std::uint8_t marker, std::span<const std::uint8_t> data);
+// A count of 0 writes the whole data stream from its start; otherwise `count`
+// bytes from its position, which advances by them.
+void WriteJPEGSegment(TStream& stream, std::uint8_t marker, TStream& data, std::int64_t count = 0);
+void WriteJPEGSegment(TStream& stream, IJPEGSegment& segment);
+
+// Writes SOI, every APP0 segment, the new Exif APP1, the new XMP APP1, then the
+// rest of the input without its first Exif and first XMP APP1 segments. A null
+// source keeps the segment already there; an Empty one drops it.
+void ReplaceJPEGApp1Blocks(TStream& input, TStream& output, IStreamPersistEx* exifSource,
+                           IStreamPersistEx* xmpSource);
+
+// Reads the current image from `input` and writes the updated image to `output`.
+using TGraphicWriter = std::function<void(TStream& input, TStream& output)>;
+// Picks the writer for the image in `stream` (at position 0); an empty writer
+// means the format is not supported.
+using TGraphicWriterSelector = std::function<TGraphicWriter(TStream& stream)>;
+
+// Runs the writer into a temporary copy, then copies it over the stream; a
+// failure before that leaves the stream unchanged. No writer raises
+// EUnsupportedGraphicFormat.
+void RewriteStreamInPlace(TStream& stream, const TGraphicWriterSelector& selectWriter);
+// Writes the new image to a temporary file beside the original and renames it
+// over the original; falls back to copying over the file when the folder takes
+// no new file or the file has further hard links.
+void RewriteFileInPlace(const std::string& fileName, const TGraphicWriterSelector& selectWriter);
+void RewritePersistInPlace(IStreamPersist& object, const TGraphicWriterSelector& selectWriter);
 
 } // namespace Kestrix::Exif

@@ -19,6 +19,11 @@ inline constexpr const char* SInvalidDate = "'%s' is not a valid date";
 inline constexpr const char* SDateEncodeError = "Invalid argument to date encode";
 inline constexpr const char* STimeEncodeError = "Invalid argument to time encode";
 
+// File-system errors
+inline constexpr const char* SReadPermissionsError = "Cannot read the permissions of \"%s\". %s";
+inline constexpr const char* SSetPermissionsError = "Cannot set the permissions of \"%s\". %s";
+inline constexpr const char* SReplaceFileError = "Cannot replace \"%s\". %s";
+
 // Library errors
 inline constexpr const char* SUnsupportedGraphicFormat = "Unsupported graphic format";
 inline constexpr const char* SInvalidJPEGHeader = "JPEG header is not valid";
@@ -30,5 +35,7 @@ inline constexpr const char* SInvalidMakerNoteFormat = "Invalid MakerNote format
 inline constexpr const char* SIllegalEditOfExifData =
     "Illegal attempt to edit the Exif data in such a way that it would change the file structure";
 inline constexpr const char* SInvalidXMPPacket = "XMP packet is not valid";
+inline constexpr const char* SJPEGSegmentTooLarge =
+    "JPEG segment data is too large (at most 65533 bytes fit in one segment)";
 
 } // namespace Kestrix::Exif::Consts

@@ -103,6 +103,14 @@ private:
     std::size_t FSize;
 };
 
+// An object that loads itself from a stream and saves itself into one.
+class IStreamPersist {
+public:
+    virtual ~IStreamPersist() = default;
+    virtual void LoadFromStream(TStream& stream) = 0;
+    virtual void SaveToStream(TStream& stream) = 0;
+};
+
 enum class TFileMode { fmOpenRead, fmOpenReadWrite, fmCreate };
 
 // A file opened for the stream's lifetime. Opening failures raise EFOpenError or
