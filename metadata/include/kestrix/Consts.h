@@ -18,6 +18,9 @@ inline constexpr const char* SInvalidFloat = "'%s' is not a valid floating point
 inline constexpr const char* SInvalidDate = "'%s' is not a valid date";
 inline constexpr const char* SDateEncodeError = "Invalid argument to date encode";
 inline constexpr const char* STimeEncodeError = "Invalid argument to time encode";
+inline constexpr const char* SUnknownProperty = "Property %s does not exist";
+inline constexpr const char* SInvalidPropertyType = "Invalid property type: %s";
+inline constexpr const char* SInvalidPropertyElement = "Invalid property element: %s";
 
 // File-system errors
 inline constexpr const char* SReadPermissionsError = "Cannot read the permissions of \"%s\". %s";
