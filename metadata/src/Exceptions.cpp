@@ -15,6 +15,7 @@ EFCreateError::EFCreateError(const std::string& path, const std::string& reason)
 ERangeError::ERangeError() : EIntError(Consts::SRangeError) {}
 EListError::EListError(long long index) : Exception(Format(Consts::SListIndexError, index)) {}
 EAssertionFailed::EAssertionFailed() : Exception(Consts::SAssertionFailed) {}
+EIntfCastError::EIntfCastError() : Exception(Consts::SIntfCastError) {}
 
 ETagAlreadyExists::ETagAlreadyExists(int tagID)
     : EInvalidTiffData(Format(Consts::STagAlreadyExists, tagID)) {}

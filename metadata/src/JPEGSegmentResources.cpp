@@ -2,13 +2,22 @@
 
 namespace Kestrix::Exif {
 
-// The Adobe resource blocks of an APP13 segment. Until their reader is linked
-// in, a segment yields none, so none is an IPTC block.
+// The enumerator reads the segment's own data in place and keeps the segment
+// alive while it does, when the segment is shared.
 std::shared_ptr<IAdobeResBlockEnumerator> TUserJPEGSegment::GetEnumerator() {
-    return nullptr;
+    if (!IsAdobeApp13()) {
+        return CreateEmptyAdobeResBlockEnumerator();
+    }
+    GetData().SetPosition(GetAdobeHeaderSize());
+    return std::make_shared<TAdobeResBlockEnumerator>(GetData(), weak_from_this().lock());
 }
 
-bool TUserJPEGSegment::IsIPTCBlock(bool /*checkID*/) {
+bool TUserJPEGSegment::IsIPTCBlock(bool checkID) {
+    for (const auto& block : GetEnumerator()) {
+        if (block->IsIPTCBlock(checkID)) {
+            return true;
+        }
+    }
     return false;
 }
 

@@ -315,7 +315,7 @@ private:
 // big-endian length word counting itself and the data, then the data.
 class IJPEGSegment : public virtual IMetadataBlock {
 public:
-    // The Adobe resource blocks of an APP13 segment; null for any other segment.
+    // The Adobe resource blocks of an APP13 segment; none for any other segment.
     virtual std::shared_ptr<IAdobeResBlockEnumerator> GetEnumerator() = 0;
     virtual std::uint8_t GetMarkerNum() const = 0;
     virtual bool IsAdobeApp13() = 0;
@@ -334,7 +334,9 @@ public:
 // A segment built in memory.
 class TUserJPEGSegment : public TMetadataBlock,
                          public virtual IJPEGSegment,
-                         public IStreamPersistEx {
+                         public IStreamPersistEx,
+                         // Lets the enumerator of its Adobe blocks keep it alive.
+                         public std::enable_shared_from_this<TUserJPEGSegment> {
 public:
     explicit TUserJPEGSegment(std::uint8_t markerNum = 0, IStreamPersist* source = nullptr);
 
@@ -485,5 +487,295 @@ void RewriteStreamInPlace(TStream& stream, const TGraphicWriterSelector& selectW
 // no new file or the file has further hard links.
 void RewriteFileInPlace(const std::string& fileName, const TGraphicWriterSelector& selectWriter);
 void RewritePersistInPlace(IStreamPersist& object, const TGraphicWriterSelector& selectWriter);
+
+// ---------------------------------------------------------------------------
+// Adobe image resources and PSD files
+
+// Resource IDs of the blocks that carry metadata.
+inline constexpr std::uint16_t AdobeResIPTC = 0x0404; // 1028: IIM datasets
+inline constexpr std::uint16_t AdobeResExif = 0x0422; // 1058: a TIFF structure
+inline constexpr std::uint16_t AdobeResXMP = 0x0424;  // 1060: an XMP packet
+
+inline constexpr std::string_view AdobeResBlockSignature{"8BIM", 4};
+// "8BPS", version 1, six reserved zero bytes.
+inline constexpr std::string_view PSDHeaderPrefix{"8BPS\0\1\0\0\0\0\0\0", 12};
+// The smallest block: signature, ID, empty name with its pad byte, data size.
+inline constexpr std::int64_t MinAdobeResBlockSize = 12;
+
+// One image resource block. Layout, big-endian:
+//   4  signature ("8BIM" when written by the library)
+//   2  resource (type) ID
+//   1  name length L, then L name bytes, then a zero byte when L is even
+//   4  data size N (signed, never negative), then N data bytes, then a zero
+//      byte when N is odd
+class IAdobeResBlock : public virtual IMetadataBlock, public IStreamPersist {
+public:
+    // Always 4 bytes.
+    virtual std::string GetSignature() const = 0;
+    virtual void SetSignature(std::string_view value) = 0;
+    virtual std::uint16_t GetTypeID() const = 0;
+    virtual void SetTypeID(std::uint16_t value) = 0;
+    // The name's bytes as stored (8-bit, not converted).
+    virtual std::string GetName() const = 0;
+    virtual void SetName(std::string_view value) = 0;
+    // The bytes SaveToStream writes.
+    virtual std::int64_t GetTotalSize() const = 0;
+    // False when the last load ran out of bytes before the block ended.
+    virtual bool GetLoadedCleanly() const = 0;
+};
+
+class TAdobeBlock : public TMetadataBlock, public virtual IAdobeResBlock {
+public:
+    // An empty block: signature 00 20 20 20, ID 0, no name, no data.
+    TAdobeBlock();
+    explicit TAdobeBlock(TStream& stream);
+    // The data is what `dataSource` saves (nothing when it is null).
+    TAdobeBlock(std::string_view signature, std::uint16_t typeID, std::string_view name,
+                IStreamPersist* dataSource);
+
+    std::string GetSignature() const override { return FSignature; }
+    // The first 4 bytes; a shorter text gets one zero byte, then spaces.
+    void SetSignature(std::string_view value) override;
+    std::uint16_t GetTypeID() const override { return FTypeID; }
+    void SetTypeID(std::uint16_t value) override { FTypeID = value; }
+    std::string GetName() const override { return FName; }
+    void SetName(std::string_view value) override { FName = value; }
+    std::int64_t GetTotalSize() const override;
+    bool GetLoadedCleanly() const override { return FLoadedCleanly; }
+
+    // Reads one block; a block cut short raises nothing: it keeps what was read
+    // completely, LoadedCleanly stays false and the stream stands after the
+    // last part read in full.
+    void LoadFromStream(TStream& stream) override;
+    // As above, but no part of the block is read from at or beyond `endPos`.
+    void LoadFromStream(TStream& stream, std::int64_t endPos);
+    // Names longer than 255 bytes are cut to their first 255.
+    void SaveToStream(TStream& stream) override;
+
+protected:
+    bool HasExifBlockID() const override { return FTypeID == AdobeResExif; }
+    bool HasIPTCBlockID() const override { return FTypeID == AdobeResIPTC; }
+    bool HasXMPBlockID() const override { return FTypeID == AdobeResXMP; }
+
+private:
+    void Reset();
+    bool FLoadedCleanly = false;
+    std::string FSignature;
+    std::uint16_t FTypeID = 0;
+    std::string FName;
+};
+
+class IAdobeResBlockEnumerator;
+
+// Walks an enumerator with range-for.
+class TAdobeResBlockIterator {
+public:
+    using value_type = std::shared_ptr<IAdobeResBlock>;
+    using difference_type = std::ptrdiff_t;
+
+    TAdobeResBlockIterator() = default;
+    explicit TAdobeResBlockIterator(IAdobeResBlockEnumerator& enumerator);
+    const value_type& operator*() const { return FCurrent; }
+    TAdobeResBlockIterator& operator++();
+    void operator++(int) { ++*this; }
+    friend bool operator==(const TAdobeResBlockIterator& it, std::default_sentinel_t) {
+        return it.FCurrent == nullptr;
+    }
+
+private:
+    IAdobeResBlockEnumerator* FEnumerator = nullptr;
+    value_type FCurrent;
+};
+
+// Yields the blocks of a run one after another; each is a fresh copy that the
+// caller may keep.
+class IAdobeResBlockEnumerator {
+public:
+    virtual ~IAdobeResBlockEnumerator() = default;
+    virtual std::shared_ptr<IAdobeResBlock> GetCurrent() const = 0;
+    virtual bool MoveNext() = 0;
+
+    TAdobeResBlockIterator begin() { return TAdobeResBlockIterator(*this); }
+    std::default_sentinel_t end() const { return {}; }
+};
+
+inline TAdobeResBlockIterator begin(const std::shared_ptr<IAdobeResBlockEnumerator>& blocks) {
+    return blocks->begin();
+}
+inline std::default_sentinel_t end(const std::shared_ptr<IAdobeResBlockEnumerator>&) {
+    return {};
+}
+
+class TAdobeResBlockEnumerator : public virtual IAdobeResBlockEnumerator {
+public:
+    // The run goes from the stream's position to its end. `keepAlive` holds
+    // whatever owns the stream's bytes for as long as the enumerator lives.
+    explicit TAdobeResBlockEnumerator(TStream& stream, std::shared_ptr<const void> keepAlive = {});
+    explicit TAdobeResBlockEnumerator(std::shared_ptr<TStream> ownedStream);
+
+    std::shared_ptr<IAdobeResBlock> GetCurrent() const override { return FCurrent; }
+    // A block cut short is the last one yielded.
+    bool MoveNext() override;
+
+protected:
+    TStream* GetStream() const { return FStream; }
+    void SetRun(std::int64_t nextPos, std::int64_t posTooFar);
+
+private:
+    void ReleaseStream();
+
+    std::shared_ptr<IAdobeResBlock> FCurrent;
+    std::int64_t FNextPos = 0;
+    std::int64_t FPosTooFar = 0;
+    TStream* FStream;
+    std::shared_ptr<TStream> FOwnedStream;
+    std::shared_ptr<const void> FKeepAlive;
+    TStreamOwnership FStreamOwnership;
+};
+
+// An enumerator over nothing.
+std::shared_ptr<IAdobeResBlockEnumerator> CreateEmptyAdobeResBlockEnumerator();
+
+// The colour modes Photoshop names. A file's number is carried through as it is,
+// also when it lies outside these names.
+enum class TAdobeColorMode : std::uint16_t {
+    cmMonochrome = 0,
+    cmGrayscale = 1,
+    cmIndexed = 2,
+    cmRGB = 3,
+    cmCMYK = 4,
+    cmMultichannel = 5,
+    cmHalftone = 6,
+    cmLAB = 7,
+};
+
+struct TPSDHeaderInfo {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::uint16_t Channels = 0;
+    std::uint16_t Depth = 0;
+    TAdobeColorMode ColorMode = TAdobeColorMode::cmMonochrome;
+    std::vector<std::uint8_t> PaletteData;
+};
+
+// A PSD file, big-endian:
+//   0       12  "8BPS", version 00 01, six zero bytes
+//   12      2   channels
+//   14      4   height
+//   18      4   width
+//   22      2   depth
+//   24      2   colour mode
+//   26      4   colour mode data length P, then P bytes (the palette)
+//   30+P    4   image resources section length R, then R bytes of blocks
+//   34+P+R  4   layer and mask information section length, then the layers
+//               and the image data to the end of the file
+struct TPSDInfo {
+    TPSDHeaderInfo Header;
+    // Each is the section's length field plus 4: they count their length field.
+    std::int64_t ResourceSectionSize = 0;
+    std::int64_t LayersSectionSize = 0;
+
+    // Offsets of the sections' length fields from the start of the PSD data.
+    std::int64_t GetResourceSectionOffset() const {
+        return 30 + static_cast<std::int64_t>(Header.PaletteData.size());
+    }
+    std::int64_t GetLayersSectionOffset() const {
+        return GetResourceSectionOffset() + ResourceSectionSize;
+    }
+};
+
+// The resource blocks of a PSD file.
+class IAdobeResBlockParser {
+public:
+    virtual ~IAdobeResBlockParser() = default;
+    virtual IAdobeResBlockEnumerator& GetEnumerator() = 0;
+
+    TAdobeResBlockIterator begin() { return GetEnumerator().begin(); }
+    std::default_sentinel_t end() const { return {}; }
+};
+
+inline TAdobeResBlockIterator begin(const std::shared_ptr<IAdobeResBlockParser>& parser) {
+    return parser->begin();
+}
+inline std::default_sentinel_t end(const std::shared_ptr<IAdobeResBlockParser>&) {
+    return {};
+}
+
+class TAdobeResBlockParser : public TAdobeResBlockEnumerator, public IAdobeResBlockParser {
+public:
+    // Reads the header from the stream's position into `info` and stands at the
+    // first resource block; the run ends with the resources section or the
+    // stream, whichever comes first. Raises EInvalidPSDHeader for a wrong prefix
+    // or a missing or negative section length, EReadError when the stream ends
+    // in the fixed header fields or the palette.
+    TAdobeResBlockParser(TStream& stream, TPSDInfo& info);
+    TAdobeResBlockParser(std::shared_ptr<TStream> ownedStream, TPSDInfo& info);
+
+    IAdobeResBlockEnumerator& GetEnumerator() override { return *this; }
+
+private:
+    void ReadHeader(TPSDInfo& info);
+};
+
+// True when the next 12 bytes are the PSD header prefix; the position is unchanged.
+bool IsPSDStream(TStream& stream);
+std::shared_ptr<IAdobeResBlockParser> ParsePSDResources(TStream& stream, TPSDInfo& info);
+std::shared_ptr<IAdobeResBlockParser> ParsePSDResources(std::shared_ptr<TStream> ownedStream,
+                                                        TPSDInfo& info);
+
+// Blocks as an array: null entries are skipped.
+using TAdobeResBlockArray = std::span<const std::shared_ptr<IAdobeResBlock>>;
+using TAdobeResBlockList = std::vector<std::shared_ptr<IAdobeResBlock>>;
+// A list of any metadata blocks, of which the Adobe resource blocks are used.
+using TMetadataBlockList = std::vector<std::shared_ptr<IMetadataBlock>>;
+
+// Writes the prefix and the header fields, then the palette with its length.
+void WritePSDHeader(TStream& stream, const TPSDInfo& info);
+// Writes the section length, then each present block in order.
+void WritePSDResourceSection(TStream& stream, TAdobeResBlockArray blocks);
+// Entries that are not Adobe resource blocks count as missing; a null list
+// writes an empty section.
+void WritePSDResourceSection(TStream& stream, const TMetadataBlockList* blocks);
+
+// A block with signature "8BIM", that ID, no name and what the source saves.
+std::shared_ptr<IAdobeResBlock> CreateAdobeBlock(std::uint16_t typeID, IStreamPersist* dataSource);
+// An APP13 segment: "Photoshop 3.0" and a zero byte, then each block in order
+// (null entries are skipped).
+std::shared_ptr<TUserJPEGSegment> CreateAdobeApp13Segment(TAdobeResBlockArray blocks);
+// The same for a list; a null list gives the prefix alone, an entry that is not
+// an Adobe resource block raises EIntfCastError.
+std::shared_ptr<TUserJPEGSegment> CreateAdobeApp13Segment(const TMetadataBlockList* blocks);
+
+// ---------------------------------------------------------------------------
+// Rebuilding a run of resource blocks when a container saves
+
+// A block a saver puts in front of the run, made with CreateAdobeBlock from
+// its source; none is made when the source is null or Empty.
+struct TNewAdobeBlock {
+    std::uint16_t TypeID;
+    IStreamPersistEx* Source;
+};
+
+// Tells which old blocks a saver replaces, e.g. IsIPTCBlock(true).
+using TAdobeBlockReplaced = std::function<bool(IAdobeResBlock& block)>;
+
+// The new blocks first (in the order given), then every old block that is not
+// replaced, in its old order. `oldBlocks` may be null.
+TAdobeResBlockList RebuildAdobeResBlocks(std::span<const TNewAdobeBlock> newBlocks,
+                                         IAdobeResBlockEnumerator* oldBlocks,
+                                         const TAdobeBlockReplaced& isReplaced);
+
+// Writes the PSD at the input's position to the output with its resources
+// rebuilt: the header as read, the new resources section, then the input from
+// its layer and mask section to its end.
+void RewritePSDResources(TStream& input, TStream& output, std::span<const TNewAdobeBlock> newBlocks,
+                         const TAdobeBlockReplaced& isReplaced);
+
+// A new Adobe APP13 segment ("Photoshop 3.0" prefix, whichever prefix the old
+// one had) with the blocks of `oldSegment` rebuilt; a null or non-Adobe old
+// segment contributes no blocks.
+std::shared_ptr<TUserJPEGSegment>
+RebuildAdobeApp13Segment(IJPEGSegment* oldSegment, std::span<const TNewAdobeBlock> newBlocks,
+                         const TAdobeBlockReplaced& isReplaced);
 
 } // namespace Kestrix::Exif

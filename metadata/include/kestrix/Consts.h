@@ -21,6 +21,7 @@ inline constexpr const char* STimeEncodeError = "Invalid argument to time encode
 inline constexpr const char* SUnknownProperty = "Property %s does not exist";
 inline constexpr const char* SInvalidPropertyType = "Invalid property type: %s";
 inline constexpr const char* SInvalidPropertyElement = "Invalid property element: %s";
+inline constexpr const char* SIntfCastError = "Interface not supported";
 
 // File-system errors
 inline constexpr const char* SReadPermissionsError = "Cannot read the permissions of \"%s\". %s";

@@ -80,5 +80,11 @@ class EArgumentException : public Exception {
 public:
     using Exception::Exception;
 };
+// An object asked for an interface it does not implement: "Interface not supported".
+class EIntfCastError : public Exception {
+public:
+    EIntfCastError();
+    using Exception::Exception;
+};
 
 } // namespace Kestrix::Exif

@@ -1,0 +1,123 @@
+// A PSD made by ImageMagick and tagged by exiftool is rewritten with new
+// resources; both tools must read the result as before.
+#include "metadata/AdobeTestSupport.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+using namespace Kestrix::Exif;
+using namespace Kestrix::Exif::AdobeTesting;
+
+namespace {
+
+bool ToolInstalled(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a shell command and returns its standard output; fails the test when
+// the command fails.
+std::string RunTool(const std::string& command) {
+    std::string output;
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) {
+        ADD_FAILURE() << "cannot run " << command;
+        return output;
+    }
+    std::array<char, 4096> buffer{};
+    while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) {
+        output.append(buffer.data(), n);
+    }
+    return output;
+}
+
+std::filesystem::path ScratchFolder() {
+    const char* configured = std::getenv("PICTAVO_TMP");
+    std::filesystem::path folder = configured != nullptr && *configured != '\0'
+                                       ? std::filesystem::path(configured)
+                                       : std::filesystem::temp_directory_path() / "pictavo_tests";
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+std::string Quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+std::string Pixels(const std::filesystem::path& file) {
+    return RunTool("identify -format '%m %wx%h %# ' " + Quoted(file));
+}
+
+std::string Resources(const std::filesystem::path& file) {
+    return RunTool("exiftool -a -G1 -s -n -Photoshop:all -XMP:all -EXIF:all " + Quoted(file));
+}
+
+std::vector<std::uint16_t> TypeIDs(const std::filesystem::path& file) {
+    TMemoryStream stream;
+    stream.LoadFromFile(file.string());
+    TPSDInfo info;
+    std::vector<std::uint16_t> result;
+    for (const auto& block : ParsePSDResources(stream, info)) {
+        EXPECT_TRUE(block->GetLoadedCleanly());
+        result.push_back(block->GetTypeID());
+    }
+    return result;
+}
+
+} // namespace
+
+TEST(PSDInterop, RewrittenResourcesReadBackInImageMagickAndExiftool) {
+    if (!ToolInstalled("convert") || !ToolInstalled("identify") || !ToolInstalled("exiftool")) {
+        GTEST_SKIP() << "ImageMagick or exiftool is not installed";
+    }
+    const auto folder = ScratchFolder();
+    const auto source = folder / "psd_interop_source.psd";
+    const auto identity = folder / "psd_interop_identity.psd";
+    const auto rebuilt = folder / "psd_interop_rebuilt.psd";
+    RunTool("convert -size 16x8 gradient:red-blue " + Quoted(source));
+    RunTool("exiftool -q -overwrite_original -IPTC:Keywords=alpha -XMP-dc:Title=Sample "
+            "-EXIF:Artist=Someone " +
+            Quoted(source));
+    const auto oldIDs = TypeIDs(source);
+    ASSERT_NE(std::find(oldIDs.begin(), oldIDs.end(), AdobeResIPTC), oldIDs.end());
+    ASSERT_NE(std::find(oldIDs.begin(), oldIDs.end(), AdobeResXMP), oldIDs.end());
+
+    TMemoryStream input;
+    input.LoadFromFile(source.string());
+
+    // Nothing new, nothing replaced: the same file.
+    TMemoryStream same;
+    RewritePSDResources(input, same, {}, {});
+    same.SaveToFile(identity.string());
+    EXPECT_EQ(StreamBytes(same), StreamBytes(input));
+
+    // A new IPTC block replaces the old one at the front; the rest stays.
+    TBytesSource iptc(Cat({{0x1C, 0x02, 0x00, 0x00, 0x02, 0x00, 0x04}, IPTCKeyword("beta")}));
+    const TNewAdobeBlock newBlocks[] = {{AdobeResIPTC, &iptc}};
+    input.SetPosition(0);
+    TMemoryStream output;
+    RewritePSDResources(input, output, newBlocks,
+                        [](IAdobeResBlock& block) { return block.IsIPTCBlock(true); });
+    output.SaveToFile(rebuilt.string());
+
+    std::vector<std::uint16_t> expectedIDs{AdobeResIPTC};
+    std::copy_if(oldIDs.begin(), oldIDs.end(), std::back_inserter(expectedIDs),
+                 [](std::uint16_t id) { return id != AdobeResIPTC; });
+    EXPECT_EQ(TypeIDs(rebuilt), expectedIDs);
+
+    const std::string pixels = Pixels(source);
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_EQ(Pixels(rebuilt), pixels);
+    const std::string resources = Resources(source);
+    EXPECT_NE(resources.find("Sample"), std::string::npos);
+    EXPECT_NE(resources.find("Someone"), std::string::npos);
+    EXPECT_EQ(Resources(rebuilt), resources);
+    EXPECT_EQ(RunTool("exiftool -s3 -IPTC:Keywords " + Quoted(source)), "alpha\n");
+    EXPECT_EQ(RunTool("exiftool -s3 -IPTC:Keywords " + Quoted(rebuilt)), "beta\n");
+    EXPECT_EQ(RunTool("exiftool -validate -warning -s3 " + Quoted(rebuilt)),
+              RunTool("exiftool -validate -warning -s3 " + Quoted(source)));
+}
