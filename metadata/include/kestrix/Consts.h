@@ -41,5 +41,7 @@ inline constexpr const char* SIllegalEditOfExifData =
 inline constexpr const char* SInvalidXMPPacket = "XMP packet is not valid";
 inline constexpr const char* SJPEGSegmentTooLarge =
     "JPEG segment data is too large (at most 65533 bytes fit in one segment)";
+inline constexpr const char* STagsOnlyDuringAddTagsToWrite =
+    "Tags can only be added during AddTagsToWrite";
 
 } // namespace Kestrix::Exif::Consts

@@ -1,0 +1,64 @@
+#include "TiffRewriteSupport.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <vector>
+
+namespace Kestrix::Exif {
+
+namespace {
+
+constexpr bool HostIsBigEndian = std::endian::native == std::endian::big;
+constexpr std::int64_t TinyInputSlack = 4096;
+
+std::size_t ConversionWidth(TTiffDataType type) {
+    switch (TiffElementSize(type)) {
+    case 1:
+        return 1;
+    case 2:
+        return 2;
+    default:
+        return type == TTiffDataType::tdDouble ? 8 : 4;
+    }
+}
+
+} // namespace
+
+std::int64_t TiffInputLength(ITiffParser& parser) {
+    return std::max<std::int64_t>(0, parser.GetStream().GetSize() - parser.GetBasePosition());
+}
+
+void TTiffCopyBudget::Charge(ITiffParser& parser, std::int64_t bytes) {
+    FLimit = std::max(FLimit, 2 * TiffInputLength(parser) + TinyInputSlack);
+    FTaken += bytes;
+    if (FTaken > FLimit) {
+        throw EInvalidTiffData();
+    }
+}
+
+void WriteTiffElements(TStream& stream, TEndianness endianness, TTiffDataType dataType,
+                       std::span<const std::uint8_t> hostData) {
+    const std::size_t width = ConversionWidth(dataType);
+    if (width == 1 || (endianness == TEndianness::BigEndian) == HostIsBigEndian) {
+        stream.WriteBuffer(hostData);
+        return;
+    }
+    std::vector<std::uint8_t> swapped(hostData.begin(), hostData.end());
+    for (std::size_t i = 0; i + width <= swapped.size(); i += width) {
+        std::reverse(swapped.begin() + static_cast<std::ptrdiff_t>(i),
+                     swapped.begin() + static_cast<std::ptrdiff_t>(i + width));
+    }
+    stream.WriteBuffer(swapped);
+}
+
+void WriteTiffPadding(TStream& stream, std::int64_t written, std::int64_t size) {
+    static constexpr std::array<std::uint8_t, 64> Zeros{};
+    for (std::int64_t left = size - written; left > 0;) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(left, Zeros.size()));
+        stream.WriteBuffer(Zeros.data(), chunk);
+        left -= static_cast<std::int64_t>(chunk);
+    }
+}
+
+} // namespace Kestrix::Exif
