@@ -120,7 +120,8 @@ std::array<TNewAdobeBlock, 1> NewIPTCBlock(TIPTCData& data) {
 
 // The new IPTC goes first into the first Adobe APP13 segment; later Adobe
 // segments keep only their other blocks. Without any Adobe APP13 segment a new
-// one goes before the first segment that is not APP0 or APP1.
+// one goes before the first segment that is not APP0 or APP1; a JPEG with no
+// such segment is refused.
 void WriteJPEG(TIPTCData& data, TStream& input, TStream& output) {
     const auto newBlock = NewIPTCBlock(data);
     bool written = data.Empty();
@@ -150,7 +151,13 @@ void WriteJPEG(TIPTCData& data, TStream& input, TStream& output) {
             CopyRange(input, output, copyPos, segment->GetOffset());
             WriteJPEGSegment(output, *app13);
             copyPos = segment->GetOffset();
+            written = true;
             break;
+        }
+        // No segment to put the new one before: the data would be lost while
+        // the save looked successful.
+        if (!written) {
+            throw EInvalidJPEGHeader();
         }
     }
     CopyRange(input, output, copyPos, input.GetSize());
@@ -160,7 +167,20 @@ void WritePSD(TIPTCData& data, TStream& input, TStream& output) {
     RewritePSDResources(input, output, NewIPTCBlock(data), IsIPTCResource);
 }
 
+bool HasFirstDirectory(TStream& input) {
+    const std::int64_t start = input.GetPosition();
+    const auto parser = CreateTiffParser(input);
+    const bool found = parser->begin() != parser->end();
+    input.SetPosition(start);
+    return found;
+}
+
+// The tag goes into the first directory; a TIFF without one would lose the
+// IPTC while the save looked successful, so it is refused.
 void WriteTIFF(TIPTCData& data, TStream& input, TStream& output) {
+    if (!data.Empty() && !HasFirstDirectory(input)) {
+        throw EInvalidTiffData();
+    }
     RewriteTiffStream(input, output, &data.GetTiffRewriteCallback());
 }
 

@@ -145,6 +145,18 @@ TEST(IPTCDataJPEG, TooMuchForOneSegmentIsRefusedAndTheImageKept) {
     EXPECT_EQ(graphic.GetBytes(), image);
 }
 
+TEST(IPTCDataJPEG, NoPlaceForANewSegmentIsRefusedNotSilentlySkipped) {
+    const Bytes image = Concat({SOI, App0(), Bytes{0x04, 0x00}});
+    TIPTCData data;
+    WithKeywords(data, {"lost"});
+    TBytesSource graphic(image);
+    EXPECT_THROW(data.SaveToGraphic(graphic), EInvalidJPEGHeader);
+    EXPECT_EQ(graphic.GetBytes(), image);
+    // With nothing to write, the image passes through.
+    TIPTCData empty;
+    EXPECT_EQ(SaveInto(empty, image), image);
+}
+
 TEST(IPTCDataJPEG, JPEGWithoutIPTCLoadsEmptyAndKeepsUTF8) {
     TIPTCData data;
     data.SetPropertyText("City", "x");
@@ -252,6 +264,16 @@ TEST(IPTCDataTIFF, LongTypedTagIsReadAsStoredBytes) {
         ASSERT_TRUE(LoadFrom(data, image));
         EXPECT_EQ(data.GetPropertyStrings("Keywords"), (std::vector<std::string>{"deep"}));
     }
+}
+
+TEST(IPTCDataTIFF, TIFFWithoutADirectoryIsRefusedNotSilentlySkipped) {
+    const Bytes image = {'M', 'M', 0, 42, 0, 0, 0, 0, 1, 2, 3, 4};
+    TIPTCData data;
+    ASSERT_TRUE(LoadFrom(data, image));
+    data.SetPropertyText("City", "lost");
+    TBytesSource graphic(image);
+    EXPECT_THROW(data.SaveToGraphic(graphic), EInvalidTiffData);
+    EXPECT_EQ(graphic.GetBytes(), image);
 }
 
 TEST(IPTCDataTIFF, TagOnlyInTheSecondDirectoryIsNotLoaded) {
