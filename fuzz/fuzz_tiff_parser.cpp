@@ -21,17 +21,22 @@ public:
 };
 
 constexpr int MaxDepth = 8;
+// Many pointers to one chain of directories would make a full walk exponential;
+// the budget keeps every input quick while still reaching deep structures.
+constexpr int MaxSubDirectories = 64;
 
-void Walk(ITiffParser& parser, const std::shared_ptr<IFoundTiffDirectory>& directory, int depth) {
+void Walk(ITiffParser& parser, const std::shared_ptr<IFoundTiffDirectory>& directory, int depth,
+          int& budget) {
     directory->IsThumbnailDirectory();
     TDiscardingPersist thumbnail;
     directory->TryLoadThumbnail(thumbnail);
     for (const std::shared_ptr<ITiffTag>& tag : *directory) {
         tag->IsIPTCBlock(true);
         tag->IsXMPBlock(true);
-        if (depth < MaxDepth) {
+        if (depth < MaxDepth && budget > 0) {
             if (auto sub = parser.ParseSubDirectory(*tag)) {
-                Walk(parser, sub, depth + 1);
+                --budget;
+                Walk(parser, sub, depth + 1, budget);
             }
         }
     }
@@ -47,8 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TUserMemoryStream stream(data, size);
     try {
         auto parser = CreateTiffParser(stream);
+        int budget = MaxSubDirectories;
         for (const auto& directory : *parser) {
-            Walk(*parser, directory, 0);
+            Walk(*parser, directory, 0, budget);
         }
     } catch (const Exception&) {
         // Bad headers and reads the checks allowed but the stream refused are

@@ -129,6 +129,9 @@ bool TFoundTiffDirectory::TryLoadThumbnail(IStreamPersist& dest) {
             return false;
         }
         const std::int64_t size = GetJPEGImageSize(stream);
+        if (size <= 0) {
+            return false;
+        }
         if (size == stream.BytesLeft()) {
             dest.LoadFromStream(stream);
         } else {

@@ -295,7 +295,8 @@ TEST(TiffParser, LoadTagDataConvertsEachElementToHostOrder) {
     double value = 0;
     std::memcpy(&value, directory->FindTag(0x0151)->GetData().GetMemory(), 8);
     EXPECT_EQ(value, 1.5);
-    const auto byteData = directory->FindTag(0x0152)->GetData().GetBytes();
+    const auto byteTag = directory->FindTag(0x0152);
+    const auto byteData = byteTag->GetData().GetBytes();
     EXPECT_EQ(Bytes(byteData.begin(), byteData.end()), (Bytes{1, 2, 3}));
 }
 

@@ -209,7 +209,7 @@ class ITiffDirectory;
 class IFoundTiffDirectory;
 class ITiffParser;
 
-// A tag of a directory, its data in host byte order (the block's Data()).
+// A tag of a directory, its data in host byte order (the block's GetData()).
 class ITiffTag : public virtual IMetadataBlock {
 public:
     virtual TTiffDataType GetDataType() const = 0;
@@ -390,8 +390,8 @@ public:
     std::shared_ptr<ITiffDirectory> GetParent() const override { return FParent; }
     std::int32_t GetCount() const override { return static_cast<std::int32_t>(FTags.size()); }
     std::shared_ptr<ITiffTag> FindTag(TTiffTagID id) override;
-    bool TagExists(TTiffTagID id, TTiffDataTypes validDataTypes, std::int32_t minElementCount,
-                   std::int32_t maxElementCount) override;
+    bool TagExists(TTiffTagID id, TTiffDataTypes validDataTypes, std::int32_t minElementCount = 1,
+                   std::int32_t maxElementCount = INT32_MAX) override;
 
     TMetadataLoadErrors GetLoadErrors() const override { return FLoadErrors; }
     std::shared_ptr<ITiffParser> GetParser() const override { return FParser; }
