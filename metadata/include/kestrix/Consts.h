@@ -21,6 +21,8 @@ inline constexpr const char* STimeEncodeError = "Invalid argument to time encode
 inline constexpr const char* SUnknownProperty = "Property %s does not exist";
 inline constexpr const char* SInvalidPropertyType = "Invalid property type: %s";
 inline constexpr const char* SInvalidPropertyElement = "Invalid property element: %s";
+inline constexpr const char* SReadOnlyProperty = "Property %s is read-only";
+inline constexpr const char* SInvalidPropertyValue = "'%s' is not a valid value for property %s";
 inline constexpr const char* SIntfCastError = "Interface not supported";
 
 // File-system errors

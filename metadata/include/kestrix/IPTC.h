@@ -2,7 +2,10 @@
 #pragma once
 
 #include "kestrix/BaseUtils.h"
+#include "kestrix/PublishedProperties.h"
+#include "kestrix/TiffUtils.h"
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <initializer_list>
@@ -284,5 +287,247 @@ void WriteIIMDataset(TStream& stream, TIPTCSectionID sectionID, TIPTCTagID tagID
                      std::span<const std::uint8_t> data);
 // Every dataset of the record in list order.
 void WriteIIMDatasets(TStream& stream, const TIPTCSection& section);
+
+// ---------------------------------------------------------------------------
+// The IPTC container
+
+// The dataset numbers of the records the container names.
+namespace IPTCTags {
+// Record 1, the envelope.
+inline constexpr TIPTCTagID ModelVersion = 0;
+inline constexpr TIPTCTagID Destination = 5;
+inline constexpr TIPTCTagID FileFormat = 20;
+inline constexpr TIPTCTagID FileFormatVersion = 22;
+inline constexpr TIPTCTagID ServiceIdentifier = 30;
+inline constexpr TIPTCTagID EnvelopeNumberString = 40;
+inline constexpr TIPTCTagID ProductID = 50;
+inline constexpr TIPTCTagID EnvelopePriority = 60;
+inline constexpr TIPTCTagID DateSent = 70;
+inline constexpr TIPTCTagID TimeSent = 80;
+inline constexpr TIPTCTagID CodedCharacterSet = 90;
+inline constexpr TIPTCTagID UNOCode = 100;
+inline constexpr TIPTCTagID ARMIdentifier = 120;
+inline constexpr TIPTCTagID ARMVersion = 122;
+// Record 2, the application record.
+inline constexpr TIPTCTagID RecordVersion = 0;
+inline constexpr TIPTCTagID ObjectTypeRef = 3;
+inline constexpr TIPTCTagID ObjectAttributeRef = 4;
+inline constexpr TIPTCTagID ObjectName = 5;
+inline constexpr TIPTCTagID EditStatus = 7;
+inline constexpr TIPTCTagID Urgency = 10;
+inline constexpr TIPTCTagID SubjectRef = 12;
+inline constexpr TIPTCTagID CategoryCode = 15;
+inline constexpr TIPTCTagID SupplementaryCategory = 20;
+inline constexpr TIPTCTagID FixtureIdentifier = 22;
+inline constexpr TIPTCTagID Keyword = 25;
+inline constexpr TIPTCTagID ContentLocationCode = 26;
+inline constexpr TIPTCTagID ContentLocationName = 27;
+inline constexpr TIPTCTagID ReleaseDate = 30;
+inline constexpr TIPTCTagID ExpirationDate = 37;
+inline constexpr TIPTCTagID SpecialInstructions = 40;
+inline constexpr TIPTCTagID ActionAdvised = 42;
+inline constexpr TIPTCTagID DateCreated = 55;
+inline constexpr TIPTCTagID TimeCreated = 60;
+inline constexpr TIPTCTagID DigitalCreationDate = 62;
+inline constexpr TIPTCTagID OriginatingProgram = 65;
+inline constexpr TIPTCTagID ProgramVersion = 70;
+inline constexpr TIPTCTagID ObjectCycleCode = 75;
+inline constexpr TIPTCTagID Byline = 80;
+inline constexpr TIPTCTagID BylineTitle = 85;
+inline constexpr TIPTCTagID City = 90;
+inline constexpr TIPTCTagID SubLocation = 92;
+inline constexpr TIPTCTagID ProvinceOrState = 95;
+inline constexpr TIPTCTagID CountryCode = 100;
+inline constexpr TIPTCTagID CountryName = 101;
+inline constexpr TIPTCTagID OriginalTransmissionRef = 103;
+inline constexpr TIPTCTagID Headline = 105;
+inline constexpr TIPTCTagID Credit = 110;
+inline constexpr TIPTCTagID Source = 115;
+inline constexpr TIPTCTagID CopyrightNotice = 116;
+inline constexpr TIPTCTagID Contact = 118;
+inline constexpr TIPTCTagID CaptionOrAbstract = 120;
+inline constexpr TIPTCTagID WriterOrEditor = 122;
+inline constexpr TIPTCTagID ImageTypeCode = 130;
+inline constexpr TIPTCTagID LanguageIdentifier = 135;
+inline constexpr TIPTCTagID AudioTypeCode = 150;
+} // namespace IPTCTags
+
+inline constexpr TIPTCSectionID IPTCEnvelopeRecord = 1;
+inline constexpr TIPTCSectionID IPTCApplicationRecord = 2;
+inline constexpr TIPTCSectionID IPTCFirstDescriptorRecord = 7;
+inline constexpr TIPTCSectionID IPTCObjectDataRecord = 8;
+inline constexpr TIPTCSectionID IPTCSecondDescriptorRecord = 9;
+
+// Dataset 1:90 holding exactly these bytes (ESC % G) marks the text as UTF-8.
+inline constexpr std::string_view IPTCUTF8Marker{"\x1B%G", 3};
+
+// The IPTC of one image: nine records, the text encoding they use, and the
+// load and save of the whole block in JPEG (APP13 resource 0x0404), PSD
+// (resource 0x0404) and TIFF (tag 33723) files.
+class TIPTCData final : public TPublishedObject<TIPTCData>,
+                        public TIPTCSectionOwner,
+                        public IStreamPersistEx {
+public:
+    // Yields records 1 to 9 in order.
+    class TEnumerator {
+    public:
+        using value_type = TIPTCSection;
+        using difference_type = std::ptrdiff_t;
+        TEnumerator() = default;
+        TEnumerator(const TIPTCData* source, int currentID)
+            : FSource(source), FCurrentID(currentID) {}
+        TIPTCSection& operator*() const;
+        TIPTCSection* operator->() const { return &**this; }
+        TEnumerator& operator++() {
+            ++FCurrentID;
+            return *this;
+        }
+        TEnumerator operator++(int) {
+            TEnumerator before = *this;
+            ++FCurrentID;
+            return before;
+        }
+        bool operator==(const TEnumerator&) const = default;
+
+    private:
+        const TIPTCData* FSource = nullptr;
+        int FCurrentID = 1;
+    };
+
+    // Empty, with UTF8Encoded set.
+    TIPTCData();
+    ~TIPTCData() override;
+    TIPTCData(const TIPTCData&) = delete;
+    TIPTCData& operator=(const TIPTCData&) = delete;
+
+    // The table behind the by-name access of IPublishedObject.
+    static const TPublishedProperties<TIPTCData>& PublishedProperties();
+
+    // Empties the load errors, drops deferred data and clears every record;
+    // UTF8Encoded stays as it is.
+    void Clear();
+    // False while deferred data is pending; else true when no record holds a dataset.
+    bool Empty() const override;
+    // False while deferred data is pending; else true when any record is modified.
+    bool GetModified() const;
+    // Completes any deferred load, then sets every record's flag.
+    void SetModified(bool value);
+    TMetadataLoadErrors GetLoadErrors() const { return FLoadErrors; }
+    void SetLoadErrors(TMetadataLoadErrors value) { FLoadErrors = value; }
+
+    // Raw IIM bytes parsed on first use, and written back unparsed when never used.
+    const std::shared_ptr<IMetadataBlock>& GetDataToLazyLoad() const { return FDataToLazyLoad; }
+    // A different block clears the container first.
+    void SetDataToLazyLoad(std::shared_ptr<IMetadataBlock> value);
+
+    // True when dataset text is UTF-8 (completes any deferred load).
+    bool GetUTF8Encoded() override;
+    // Re-encodes every text dataset when the value changes.
+    void SetUTF8Encoded(bool value);
+    // Loaded text is taken as UTF-8 even without the 1:90 marker.
+    bool GetAlwaysAssumeUTF8Encoding() const { return FAlwaysAssumeUTF8Encoding; }
+    void SetAlwaysAssumeUTF8Encoding(bool value) { FAlwaysAssumeUTF8Encoding = value; }
+
+    // Records 1..9 (ERangeError otherwise); each completes any deferred load.
+    TIPTCSection& GetSection(TIPTCSectionID id) const;
+    TIPTCSection& GetEnvelopeSection() const { return GetSection(IPTCEnvelopeRecord); }
+    TIPTCSection& GetApplicationSection() const { return GetSection(IPTCApplicationRecord); }
+    TIPTCSection& GetFirstDescriptorSection() const {
+        return GetSection(IPTCFirstDescriptorRecord);
+    }
+    TIPTCSection& GetObjectDataSection() const { return GetSection(IPTCObjectDataRecord); }
+    TIPTCSection& GetSecondDescriptorSection() const {
+        return GetSection(IPTCSecondDescriptorRecord);
+    }
+    // Complete any deferred load.
+    TEnumerator begin() const;
+    TEnumerator end() const { return TEnumerator(this, IPTCSecondDescriptorRecord + 1); }
+
+    // Replaces the content with the datasets read from the stream's position.
+    void LoadFromStream(TStream& stream) override;
+    // Appends the datasets read from the stream's position; reading stops
+    // quietly at the first bytes that are no valid dataset header.
+    void AddFromStream(TStream& stream);
+    // The datasets of records 1..9 in list order (deferred data unparsed);
+    // adds or removes the 1:90 marker to match UTF8Encoded.
+    void SaveToStream(TStream& stream) override;
+
+    // From a JPEG, PSD or TIFF image at the stream's position; false (and
+    // cleared) for any other format. A recognised file without IPTC loads empty.
+    bool LoadFromGraphic(TStream& stream);
+    bool LoadFromGraphic(const std::string& fileName);
+    bool LoadFromGraphic(IStreamPersist& graphic);
+    // Rewrites the image with this IPTC; EUnsupportedGraphicFormat for any
+    // other format, the file then left unchanged.
+    void SaveToGraphic(const std::string& fileName);
+    void SaveToGraphic(IStreamPersist& graphic);
+
+    // Sorts every record by dataset number (stable).
+    void SortTags();
+    // Copies the records (or shares the deferred block) of `source`; null clears.
+    void Assign(const TIPTCData* source);
+
+    // Supplies tag 33723 to the TIFF rewriter and drops the old one.
+    ITiffRewriteCallback& GetTiffRewriteCallback() const { return *FTiffRewriteCallback; }
+
+    // Typed access to the first dataset of a number (see TIPTCSection); every
+    // accessor completes any deferred load first.
+    std::string GetStringValue(TIPTCSectionID section, TIPTCTagID id) const;
+    void SetStringValue(TIPTCSectionID section, TIPTCTagID id, const std::string& value);
+    std::vector<std::string> GetRepeatableValue(TIPTCSectionID section, TIPTCTagID id) const;
+    void SetRepeatableValue(TIPTCSectionID section, TIPTCTagID id,
+                            std::span<const std::string> values);
+    TWordTagValue GetWordValue(TIPTCSectionID section, TIPTCTagID id) const;
+    void SetWordValue(TIPTCSectionID section, TIPTCTagID id, TWordTagValue value);
+    TDateTimeTagValue GetDateValue(TIPTCSectionID section, TIPTCTagID id) const;
+    void SetDateValue(TIPTCSectionID section, TIPTCTagID id, TDateTimeTagValue value);
+    TIPTCPriority GetPriorityValue(TIPTCSectionID section, TIPTCTagID id) const;
+    void SetPriorityValue(TIPTCSectionID section, TIPTCTagID id, TIPTCPriority value);
+
+    // 1:70 + 1:80 and 2:55 + 2:60, read without taking the offset off; the
+    // setters without offset use the local time zone's offset in force now.
+    TDateTimeTagValue GetDateTimeSent() const;
+    void SetDateTimeSent(TDateTimeTagValue value);
+    void SetDateTimeSent(TDateTimeTagValue value, bool aheadOfUtc, std::uint8_t utcOffsetHrs,
+                         std::uint8_t utcOffsetMins);
+    TDateTimeTagValue GetDateTimeCreated() const;
+    void SetDateTimeCreated(TDateTimeTagValue value);
+    void SetDateTimeCreated(TDateTimeTagValue value, bool aheadOfUtc, std::uint8_t utcOffsetHrs,
+                            std::uint8_t utcOffsetMins);
+
+    // 2:42 as a number: 1..99 (the named members cover 1..4), else iaTagMissing.
+    TIPTCActionAdvised GetActionAdvised() const;
+    // iaTagMissing removes 2:42; anything else is written as two digits.
+    void SetActionAdvised(TIPTCActionAdvised value);
+
+    // Keywords (2:25), `dest` cleared first.
+    void GetKeywords(std::vector<std::string>& dest) const;
+    void SetKeywords(std::span<const std::string> newWords);
+    // "code=name" lines of 2:26 and 2:27.
+    void GetContentLocationValues(std::vector<std::string>& strings, char separator = '=') const;
+    void SetContentLocationValues(std::span<const std::string> strings, char separator = '=');
+    // "byline=title" lines of 2:80 and 2:85; the PSCreator forms are the same.
+    void GetBylineValues(std::vector<std::string>& strings, char separator = '=') const;
+    void SetBylineValues(std::span<const std::string> strings, char separator = '=');
+    void GetPSCreatorValues(std::vector<std::string>& strings, char separator = '=') const {
+        GetBylineValues(strings, separator);
+    }
+    void SetPSCreatorValues(std::span<const std::string> strings, char separator = '=') {
+        SetBylineValues(strings, separator);
+    }
+
+private:
+    // Parsing deferred data changes no value a reader can see, so const
+    // readers may run it.
+    void CompleteDeferredLoad() const;
+    TIPTCData& Self() const { return const_cast<TIPTCData&>(*this); }
+
+    bool FAlwaysAssumeUTF8Encoding = false;
+    mutable std::shared_ptr<IMetadataBlock> FDataToLazyLoad;
+    TMetadataLoadErrors FLoadErrors;
+    std::array<std::unique_ptr<TIPTCSection>, 9> FSections;
+    std::unique_ptr<ITiffRewriteCallback> FTiffRewriteCallback;
+    bool FUTF8Encoded = true;
+};
 
 } // namespace Kestrix::Exif

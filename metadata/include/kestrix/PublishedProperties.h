@@ -30,7 +30,8 @@ public:
     virtual bool HasProperty(std::string_view name) const = 0;
     // The methods below raise EPropertyError "Property %s does not exist" for a
     // name that is not published, and "Invalid property type: %s" when text is
-    // asked of a list property or a list of a text property.
+    // asked of a list property or a list of a text property. Setting a
+    // read-only property raises "Property %s is read-only".
     virtual TPropertyKind GetPropertyKind(std::string_view name) const = 0;
     virtual std::string GetPropertyText(std::string_view name) const = 0;
     virtual void SetPropertyText(std::string_view name, const std::string& value) = 0;
@@ -56,6 +57,7 @@ public:
         TStringsSetter SetStrings;
     };
 
+    // An empty setter makes the property read-only.
     TPublishedProperties& AddText(std::string name, TTextGetter getter, TTextSetter setter) {
         FProperties.push_back(
             {std::move(name), TPropertyKind::pkText, std::move(getter), std::move(setter), {}, {}});
@@ -123,16 +125,25 @@ public:
         return Table().Get(name, TPropertyKind::pkText).GetText(Self());
     }
     void SetPropertyText(std::string_view name, const std::string& value) override {
-        Table().Get(name, TPropertyKind::pkText).SetText(Self(), value);
+        const auto& property = Table().Get(name, TPropertyKind::pkText);
+        CheckWritable(name, static_cast<bool>(property.SetText));
+        property.SetText(Self(), value);
     }
     std::vector<std::string> GetPropertyStrings(std::string_view name) const override {
         return Table().Get(name, TPropertyKind::pkStrings).GetStrings(Self());
     }
     void SetPropertyStrings(std::string_view name, const std::vector<std::string>& value) override {
-        Table().Get(name, TPropertyKind::pkStrings).SetStrings(Self(), value);
+        const auto& property = Table().Get(name, TPropertyKind::pkStrings);
+        CheckWritable(name, static_cast<bool>(property.SetStrings));
+        property.SetStrings(Self(), value);
     }
 
 private:
+    static void CheckWritable(std::string_view name, bool writable) {
+        if (!writable) {
+            throw EPropertyError(Format(Consts::SReadOnlyProperty, std::string(name)));
+        }
+    }
     static const TPublishedProperties<TOwner>& Table() { return TOwner::PublishedProperties(); }
     const TOwner& Self() const { return static_cast<const TOwner&>(*this); }
     TOwner& Self() { return static_cast<TOwner&>(*this); }
