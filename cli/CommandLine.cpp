@@ -1,6 +1,5 @@
 #include "Commands.h"
 #include "PictavoCli.h"
-
 #include "kestrix/Exceptions.h"
 
 #include <functional>
@@ -157,8 +156,7 @@ void Set(const TCommandArgs& args, std::ostream&, std::string& fileName) {
 
 void Dump(const TCommandArgs& args, std::ostream& out, std::string& fileName) {
     if (args.Positional.size() != 1) {
-        throw EUsageError(args.Positional.empty() ? "dump: missing FILE"
-                                                  : "dump: takes one FILE");
+        throw EUsageError(args.Positional.empty() ? "dump: missing FILE" : "dump: takes one FILE");
     }
     fileName = args.Positional.front();
     RunDump(fileName, out);

@@ -22,8 +22,10 @@ void DumpGraphic(Kestrix::Exif::TStream& stream, std::ostream& out);
 void DumpJPEG(Kestrix::Exif::TStream& stream, std::ostream& out);
 void DumpPSD(Kestrix::Exif::TStream& stream, std::ostream& out);
 // The TIFF structure whose header is at the stream's position; offsets are
-// listed as the structure counts them, from its header.
-void DumpTiff(Kestrix::Exif::TStream& stream, std::ostream& out, int indent);
+// listed as the structure counts them, from its header. `where` tells the
+// reader where that header is ("at file offset 30").
+void DumpTiff(Kestrix::Exif::TStream& stream, std::ostream& out, int indent,
+              const std::string& where);
 // Resource blocks of a PSD file or an Adobe APP13 segment.
 void DumpAdobeBlocks(Kestrix::Exif::IAdobeResBlockEnumerator& blocks, std::ostream& out,
                      int indent);

@@ -1,6 +1,5 @@
 #include "Commands.h"
 #include "Dump.h"
-
 #include "kestrix/TiffUtils.h"
 
 namespace Pictavo::Cli {
@@ -18,7 +17,7 @@ void DumpGraphic(TStream& stream, std::ostream& out) {
         DumpPSD(stream, out);
     } else if (CheckTiffHeader(stream, endianness, false)) {
         out << Format("TIFF image, %lld bytes\n", static_cast<long long>(size));
-        DumpTiff(stream, out, 0);
+        DumpTiff(stream, out, 0, "at file offset 0");
     } else {
         throw EUnsupportedGraphicFormat();
     }

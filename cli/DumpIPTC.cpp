@@ -1,5 +1,4 @@
 #include "Dump.h"
-
 #include "kestrix/IPTC.h"
 #include "kestrix/Text.h"
 
@@ -76,9 +75,8 @@ void DumpIPTC(std::span<const std::uint8_t> bytes, std::ostream& out, int indent
     }
     for (const TDataset& dataset : datasets) {
         const std::string id = Format("%d:%d", dataset.Info.SectionID, dataset.Info.TagID);
-        out << Indent(indent + DumpIndentStep)
-            << Format("%-7s  %6d  ", id, dataset.Info.DataSize) << DatasetValue(dataset, utf8)
-            << '\n';
+        out << Indent(indent + DumpIndentStep) << Format("%-7s  %6d  ", id, dataset.Info.DataSize)
+            << DatasetValue(dataset, utf8) << '\n';
     }
     const std::int64_t rest = stream.BytesLeft();
     if (rest > 0) {

@@ -1,5 +1,4 @@
 #include "Dump.h"
-
 #include "kestrix/Text.h"
 
 namespace Pictavo::Cli {
@@ -79,32 +78,55 @@ bool IsFrameMarker(std::uint8_t marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-void DumpSegment(IFoundJPEGSegment& segment, std::ostream& out) {
+// What a segment carries, in a few words; empty when there is nothing to say.
+std::string SegmentContents(IFoundJPEGSegment& segment) {
     const std::uint8_t marker = segment.GetMarkerNum();
     const std::span<const std::uint8_t> data = BlockBytes(segment);
+    if (marker == jmApp1 && segment.IsExifBlock()) {
+        return "Exif";
+    }
+    if (marker == jmApp1 && segment.IsXMPBlock()) {
+        return Format("XMP packet, %zu bytes", data.size() - XMPHeader.size());
+    }
+    if (marker == jmApp13 && segment.IsAdobeApp13()) {
+        return "Photoshop image resources";
+    }
+    if (IsFrameMarker(marker)) {
+        return FrameContents(data);
+    }
+    if (marker == jmSOS) {
+        return "entropy-coded image data follows";
+    }
+    if (marker == 0xFE) {
+        return ShortText(AnsiToUTF8({reinterpret_cast<const char*>(data.data()), data.size()}));
+    }
+    return Identifier(data);
+}
+
+void DumpSegmentLine(std::ostream& out, std::int64_t offset, std::uint8_t marker,
+                     const std::string& size, const std::string& contents) {
+    out << Format("  %10lld  FF%02X %-6s %6s", static_cast<long long>(offset),
+                  static_cast<unsigned>(marker), MarkerName(marker), size);
+    if (!contents.empty()) {
+        out << "  " << contents;
+    }
+    out << '\n';
+}
+
+void DumpSegment(IFoundJPEGSegment& segment, std::ostream& out) {
+    const std::uint8_t marker = segment.GetMarkerNum();
     const std::string size =
         IsStandAloneJPEGMarker(marker) ? "-" : std::to_string(segment.GetTotalSize() - 4);
-    out << Format("  %10lld  FF%02X %-6s %6s  ", static_cast<long long>(segment.GetOffset()),
-                  static_cast<unsigned>(marker), MarkerName(marker), size);
+    DumpSegmentLine(out, segment.GetOffset(), marker, size, SegmentContents(segment));
     if (marker == jmApp1 && segment.IsExifBlock()) {
-        out << "Exif\n";
-        TUserMemoryStream tiff(data);
+        TUserMemoryStream tiff(BlockBytes(segment));
         tiff.SetPosition(static_cast<std::int64_t>(ExifHeader.size()));
-        DumpTiff(tiff, out, 4);
-    } else if (marker == jmApp1 && segment.IsXMPBlock()) {
-        out << Format("XMP packet, %zu bytes\n", data.size() - XMPHeader.size());
+        DumpTiff(tiff, out, 4,
+                 Format("at file offset %lld",
+                        static_cast<long long>(segment.GetOffsetOfData() +
+                                               static_cast<std::int64_t>(ExifHeader.size()))));
     } else if (marker == jmApp13 && segment.IsAdobeApp13()) {
-        out << "Photoshop image resources\n";
         DumpAdobeBlocks(*segment.GetEnumerator(), out, 4);
-    } else if (IsFrameMarker(marker)) {
-        out << FrameContents(data) << '\n';
-    } else if (marker == jmSOS) {
-        out << "entropy-coded image data follows\n";
-    } else if (marker == 0xFE) {
-        out << ShortText(AnsiToUTF8({reinterpret_cast<const char*>(data.data()), data.size()}))
-            << '\n';
-    } else {
-        out << Identifier(data) << '\n';
     }
 }
 
@@ -112,9 +134,8 @@ void DumpSegment(IFoundJPEGSegment& segment, std::ostream& out) {
 
 void DumpJPEG(TStream& stream, std::ostream& out) {
     out << "JPEG segments:\n"
-        << "      offset  marker  data bytes  contents\n"
-        << Format("  %10lld  FF%02X %-6s %6s\n", static_cast<long long>(stream.GetPosition()),
-                  static_cast<unsigned>(jmSOI), "SOI", "-");
+        << "      offset  marker  data bytes  contents\n";
+    DumpSegmentLine(out, stream.GetPosition(), jmSOI, "-", "");
     try {
         for (const auto& segment : ParseJPEGSegments(stream, TJPEGMarkers::All())) {
             DumpSegment(*segment, out);

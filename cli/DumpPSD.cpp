@@ -1,5 +1,4 @@
 #include "Dump.h"
-
 #include "kestrix/Text.h"
 
 namespace Pictavo::Cli {
@@ -31,20 +30,23 @@ std::string ResourceContents(IAdobeResBlock& block) {
 } // namespace
 
 void DumpAdobeBlocks(IAdobeResBlockEnumerator& blocks, std::ostream& out, int indent) {
-    out << Indent(indent) << "ID             name              data bytes  contents\n";
+    out << Indent(indent) << "ID              name              data bytes  contents\n";
     for (const std::shared_ptr<IAdobeResBlock>& block : blocks) {
         const std::span<const std::uint8_t> data = BlockBytes(*block);
         out << Indent(indent)
-            << Format("0x%04X (%5u)  %-16s  %10zu  ", static_cast<unsigned>(block->GetTypeID()),
+            << Format("0x%04X (%5u)  %-16s  %10zu", static_cast<unsigned>(block->GetTypeID()),
                       static_cast<unsigned>(block->GetTypeID()),
-                      ShortText(AnsiToUTF8(block->GetName()), 14), data.size())
-            << ResourceContents(*block)
-            << (block->GetLoadedCleanly() ? "" : " (block cut short)") << '\n';
+                      ShortText(AnsiToUTF8(block->GetName()), 14), data.size());
+        std::string contents = ResourceContents(*block);
+        if (!block->GetLoadedCleanly()) {
+            contents += contents.empty() ? "block cut short" : ", block cut short";
+        }
+        out << (contents.empty() ? "" : "  ") << contents << '\n';
         if (block->GetTypeID() == AdobeResIPTC) {
             DumpIPTC(data, out, indent + DumpIndentStep);
         } else if (block->GetTypeID() == AdobeResExif) {
             TUserMemoryStream tiff(data);
-            DumpTiff(tiff, out, indent + DumpIndentStep);
+            DumpTiff(tiff, out, indent + DumpIndentStep, "in this resource");
         }
     }
 }

@@ -1,5 +1,4 @@
 #include "Dump.h"
-
 #include "kestrix/Text.h"
 
 namespace Pictavo::Cli {

@@ -1,5 +1,4 @@
 #include "Dump.h"
-
 #include "kestrix/TagIDs.h"
 #include "kestrix/Text.h"
 #include "kestrix/TiffUtils.h"
@@ -20,9 +19,9 @@ constexpr int MaxSubDirectories = 64;
 constexpr std::size_t MaxNumbersShown = 8;
 
 std::string TypeName(TTiffDataType type) {
-    static constexpr const char* names[] = {
-        "",          "BYTE",   "ASCII", "SHORT",     "LONG",  "RATIONAL", "SBYTE",
-        "UNDEFINED", "SSHORT", "SLONG", "SRATIONAL", "FLOAT", "DOUBLE",   "IFD"};
+    static constexpr const char* names[] = {"",          "BYTE",  "ASCII",     "SHORT",  "LONG",
+                                            "RATIONAL",  "SBYTE", "UNDEFINED", "SSHORT", "SLONG",
+                                            "SRATIONAL", "FLOAT", "DOUBLE",    "IFD"};
     return IsValidTiffDataType(type) ? names[static_cast<std::uint16_t>(type)]
                                      : Format("type %u", static_cast<unsigned>(type));
 }
@@ -159,7 +158,7 @@ private:
             FOut << Indent(indent + DumpIndentStep) << "tag     type          count  value\n";
         }
         std::vector<std::shared_ptr<ITiffTag>> pointers;
-        std::vector<std::shared_ptr<ITiffTag>> iptcTags;
+        std::vector<TTiffTagInfo> iptcEntries;
         const TTiffTagInfoDynArray entries = directory->GetTagInfo();
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const TTiffTagInfo& entry = entries[i];
@@ -184,15 +183,30 @@ private:
                 pointers.push_back(tag);
             }
             if (entry.ID == TagIDs::ttIPTC) {
-                iptcTags.push_back(tag);
+                iptcEntries.push_back(entry);
             }
         }
-        for (const auto& tag : iptcTags) {
-            DumpIPTC(BlockBytes(*tag), FOut, indent + DumpIndentStep);
+        for (const TTiffTagInfo& entry : iptcEntries) {
+            DumpIPTC(RawBytes(entry), FOut, indent + DumpIndentStep);
         }
         for (const auto& tag : pointers) {
             DumpSubDirectory(*tag, indent + DumpIndentStep, depth + 1);
         }
+    }
+
+    // The data as stored: writers often give the IPTC tag the type LONG, and
+    // the tag's data in host byte order would have its IIM bytes swapped.
+    std::vector<std::uint8_t> RawBytes(const TTiffTagInfo& entry) {
+        TStream& stream = FParser.GetStream();
+        const std::int64_t start = FParser.GetBasePosition() + entry.DataOffset;
+        const std::int64_t size = stream.GetSize();
+        if (start > size || entry.DataSize() > size - start) {
+            return {};
+        }
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(entry.DataSize()));
+        stream.SetPosition(start);
+        stream.ReadBuffer(bytes.data(), bytes.size());
+        return bytes;
     }
 
     void DumpSubDirectory(ITiffTag& pointer, int indent, int depth) {
@@ -214,9 +228,9 @@ private:
             FOut << Indent(indent) << title << " at offset " << target << ": unusable\n";
             return;
         }
-        DumpDirectory(directory, title + " (pointer tag " +
-                                     Format("0x%04X", static_cast<unsigned>(pointer.GetID())) +
-                                     ")",
+        DumpDirectory(directory,
+                      title + " (pointer tag " +
+                          Format("0x%04X", static_cast<unsigned>(pointer.GetID())) + ")",
                       indent, depth);
     }
 
@@ -228,16 +242,15 @@ private:
 
 } // namespace
 
-void DumpTiff(TStream& stream, std::ostream& out, int indent) {
-    const std::int64_t start = stream.GetPosition();
+void DumpTiff(TStream& stream, std::ostream& out, int indent, const std::string& where) {
     std::shared_ptr<ITiffParser> parser;
     try {
         parser = CreateTiffParser(stream);
     } catch (const std::exception& error) {
-        out << Indent(indent) << "TIFF structure at " << start << ": " << error.what() << '\n';
+        out << Indent(indent) << "TIFF structure " << where << ": " << error.what() << '\n';
         return;
     }
-    out << Indent(indent) << "TIFF structure at " << start << ", "
+    out << Indent(indent) << "TIFF structure " << where << ", "
         << (parser->GetEndianness() == TEndianness::BigEndian ? "big-endian (MM)"
                                                               : "little-endian (II)")
         << "; offsets below count from it\n";

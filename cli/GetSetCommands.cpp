@@ -1,7 +1,6 @@
 #include "Commands.h"
 #include "FileMetadata.h"
 #include "Json.h"
-
 #include "kestrix/BaseUtils.h"
 #include "kestrix/IPTC.h"
 
