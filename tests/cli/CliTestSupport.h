@@ -47,9 +47,9 @@ inline void WriteFileBytes(const fs::path& path, const Bytes& bytes) {
 inline const fs::path SamplePath = fs::path(PICTAVO_SAMPLES_DIR) / "sample.jpg";
 
 // A scratch folder per test holding "photo.jpg", a copy of the sample: a
-// 64 x 48 JPEG made by ImageMagick, with EXIF and IPTC written by exiftool
-// (UTF-8 marker, ObjectName "Sample image", Keywords lake and mountains,
-// By-line "Jane Doe", City "Zürich", CopyrightNotice "© 2026 Jane Doe").
+// 64 x 48 JPEG made by ImageMagick, with EXIF (clean for exiftool -validate) and IPTC written by
+// exiftool (UTF-8 marker, ObjectName "Sample image", Keywords lake and mountains, By-line "Jane
+// Doe", City "Zürich", CopyrightNotice "© 2026 Jane Doe").
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -41,25 +41,25 @@ TEST_F(DumpTest, SampleJPEGListsSegmentsExifAndIPTC) {
     const TRunResult result = Run({"dump", FFile});
     ASSERT_EQ(result.Status, ExitSuccess) << result.Err;
     for (const char* line : {
-             "JPEG image, 798 bytes\n",
+             "JPEG image, 822 bytes\n",
              "           0  FFD8 SOI         -\n",
              "           2  FFE0 APP0       14  JFIF\n",
-             "          20  FFE1 APP1      250  Exif\n",
+             "          20  FFE1 APP1      274  Exif\n",
              "    TIFF structure at file offset 30, big-endian (MM); offsets below count from it\n",
              "      IFD0 at offset 8: 8 entries, load errors: none\n",
              "        0x010F  ASCII              8  \"Pictavo\"\n",
-             "        Exif sub-directory (pointer tag 0x8769) at offset 158: 5 entries, load "
+             "        Exif sub-directory (pointer tag 0x8769) at offset 158: 7 entries, load "
              "errors: "
              "none\n",
              "          0x9000  UNDEFINED          4  \"0232\"\n",
-             "         274  FFED APP13     134  Photoshop image resources\n",
+             "         298  FFED APP13     134  Photoshop image resources\n",
              "    0x0404 ( 1028)  \"\"                       108  IPTC\n",
              "      IPTC datasets: 9, text UTF-8\n",
              "        1:90          3  ESC % G (text is UTF-8)\n",
              "        2:25          9  \"mountains\"\n",
              "        2:90          7  \"Zürich\"\n",
-             "         550  FFC0 SOF0       15  64 x 48, 3 components, 8-bit\n",
-             "         796  FFD9 EOI         -\n",
+             "         574  FFC0 SOF0       15  64 x 48, 3 components, 8-bit\n",
+             "         820  FFD9 EOI         -\n",
          }) {
         EXPECT_TRUE(Contains(result.Out, line)) << line << "in\n" << result.Out;
     }
@@ -77,7 +77,7 @@ TEST_F(DumpTest, CutJPEGIsListedUpToTheDamage) {
     const Bytes sample = ReadFileBytes(SamplePath);
     const TRunResult result = DumpBytes(Bytes(sample.begin(), sample.begin() + 300));
     EXPECT_EQ(result.Status, ExitSuccess) << result.Err;
-    EXPECT_TRUE(Contains(result.Out, "FFE1 APP1      250  Exif\n")) << result.Out;
+    EXPECT_TRUE(Contains(result.Out, "FFE1 APP1      274  Exif\n")) << result.Out;
     EXPECT_TRUE(Contains(result.Out, "  segment list stopped: Stream read error\n")) << result.Out;
 }
 

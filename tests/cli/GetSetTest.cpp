@@ -92,10 +92,10 @@ TEST_F(CliTest, SetKeepsTheImageDataAndTheExifBytes) {
     const Bytes before = Content();
     ASSERT_EQ(Run({"set", FFile, "IPTCCity=Paris"}).Status, ExitSuccess);
     const Bytes after = Content();
-    // The sample's first 274 bytes are SOI, APP0 and the Exif APP1; its APP13
+    // The sample's first 298 bytes are SOI, APP0 and the Exif APP1; its APP13
     // (138 bytes with marker and length) follows; the rest is the image.
-    constexpr std::size_t app13Start = 274;
-    constexpr std::size_t app13End = 274 + 138;
+    constexpr std::size_t app13Start = 298;
+    constexpr std::size_t app13End = 298 + 138;
     ASSERT_GT(after.size(), app13Start);
     EXPECT_TRUE(std::equal(before.begin(), before.begin() + app13Start, after.begin()));
     const std::size_t tail = before.size() - app13End;
