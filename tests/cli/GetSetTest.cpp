@@ -75,6 +75,17 @@ TEST_F(CliTest, ValuesMayContainEqualsSigns) {
     EXPECT_EQ(Run({"get", FFile, "IPTCHeadline"}).Out, "IPTCHeadline=a=b=\n");
 }
 
+TEST_F(CliTest, ARefusedValueLeavesTheFileByteIdentical) {
+    const Bytes before = Content();
+    for (const std::string& refused : {"IPTCUrgency=urgent", "IPTCEmpty=true"}) {
+        SCOPED_TRACE(refused);
+        const TRunResult result = RunCli({"set", FFile, "IPTCCity=Paris", refused});
+        EXPECT_EQ(result.Status, ExitFailure);
+        EXPECT_TRUE(result.Err.starts_with("pictavo-cli: " + FFile + ": ")) << result.Err;
+    }
+    EXPECT_EQ(Content(), before);
+}
+
 TEST_F(CliTest, ASaveThatFailsLeavesTheFileByteIdentical) {
     // More IPTC than one APP13 segment can carry: the save is refused.
     const Bytes before = Content();
