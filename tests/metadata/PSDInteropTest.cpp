@@ -121,3 +121,30 @@ TEST(PSDInterop, RewrittenResourcesReadBackInImageMagickAndExiftool) {
     EXPECT_EQ(RunTool("exiftool -validate -warning -s3 " + Quoted(rebuilt)),
               RunTool("exiftool -validate -warning -s3 " + Quoted(source)));
 }
+
+TEST(PSDInterop, App13BlocksOfAJPEGTaggedByExiftoolAreFound) {
+    if (!ToolInstalled("convert") || !ToolInstalled("exiftool")) {
+        GTEST_SKIP() << "ImageMagick or exiftool is not installed";
+    }
+    const auto jpeg = ScratchFolder() / "app13_interop.jpg";
+    RunTool("convert -size 8x8 xc:green " + Quoted(jpeg));
+    RunTool("exiftool -q -overwrite_original -IPTC:Keywords=gamma -Photoshop:IPTCDigest=new " +
+            Quoted(jpeg));
+    TMemoryStream stream;
+    stream.LoadFromFile(jpeg.string());
+    std::vector<std::uint16_t> ids;
+    Bytes iptc;
+    for (const auto& segment : ParseJPEGSegments(stream, TJPEGMarkers{jmApp13})) {
+        EXPECT_TRUE(segment->IsIPTCBlock(true));
+        for (const auto& block : segment->GetEnumerator()) {
+            EXPECT_TRUE(block->GetLoadedCleanly());
+            ids.push_back(block->GetTypeID());
+            if (block->IsIPTCBlock(true)) {
+                iptc = StreamBytes(block->GetData());
+            }
+        }
+    }
+    EXPECT_EQ(ids, (std::vector<std::uint16_t>{AdobeResIPTC, 0x0425}));
+    const Bytes keyword = IPTCKeyword("gamma");
+    EXPECT_NE(std::search(iptc.begin(), iptc.end(), keyword.begin(), keyword.end()), iptc.end());
+}
