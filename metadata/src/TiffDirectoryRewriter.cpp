@@ -62,12 +62,13 @@ TTiffTagInfo InfoOf(const ITiffTag& tag) {
 
 TTiffDirectoryRewriter::TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source,
                                                ITiffRewriteCallback* callback)
-    : TTiffDirectoryRewriter(std::move(source), callback, std::make_shared<TTiffCopyBudget>()) {}
+    : TTiffDirectoryRewriter(std::move(source), callback, std::make_shared<TTiffRewriteContext>()) {
+}
 
 TTiffDirectoryRewriter::TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source,
                                                ITiffRewriteCallback* callback,
-                                               std::shared_ptr<TTiffCopyBudget> budget)
-    : FSource(std::move(source)), FBudget(std::move(budget)) {
+                                               std::shared_ptr<TTiffRewriteContext> context)
+    : FSource(std::move(source)), FContext(std::move(context)) {
     if (callback != nullptr) {
         callback->AddTagsToWrite(*this);
     }
@@ -88,27 +89,32 @@ void TTiffDirectoryRewriter::TakeOverParsedTags(IFoundTiffDirectory& source,
                                                 ITiffRewriteCallback* callback) {
     FSourceInfo = source.GetTagInfo();
     FSourceParser = source.GetParser();
-    FBudget->Charge(*FSourceParser, 12 * static_cast<std::int64_t>(FSourceInfo.size()) + 6);
+    FContext->Charge(*FSourceParser, 12 * static_cast<std::int64_t>(FSourceInfo.size()) + 6);
+    std::vector<bool> taken = TakenIDs();
     for (const TTiffTagInfo& info : FSourceInfo) {
-        if (!RetainOldTag(info, callback)) {
+        if (!RetainOldTag(info, callback, taken)) {
             continue;
         }
         // The parser refuses pointers into the header and back to a directory
-        // on the path here; such values are copied as plain numbers.
-        if (auto subDirectory = FSourceParser->ParseSubDirectory(FSource, info)) {
+        // on the path here, the context those that lead to a directory taken
+        // over in another role; such values are copied as plain numbers.
+        auto subDirectory = FSourceParser->ParseSubDirectory(FSource, info);
+        if (subDirectory && FContext->TryClaimSubDirectory(*subDirectory, info.ID)) {
             std::unique_ptr<TTiffDirectoryRewriter> rewriter(
-                new TTiffDirectoryRewriter(std::move(subDirectory), callback, FBudget));
+                new TTiffDirectoryRewriter(std::move(subDirectory), callback, FContext));
             if (rewriter->FRewriteSource) {
-                Insert(std::make_unique<TTiffSubDirToWrite>(*this, info.ID, info.DataOffset,
-                                                            std::move(rewriter)));
+                FTagsToWrite.push_back(std::make_unique<TTiffSubDirToWrite>(
+                    *this, info.ID, info.DataOffset, std::move(rewriter)));
             }
             continue;
         }
         if (info.DataSize() > 4) {
-            FBudget->Charge(*FSourceParser, info.DataSize());
+            FContext->Charge(*FSourceParser, info.DataSize());
         }
-        Insert(std::make_unique<TInternaTiffTagToWrite>(*this, FSourceParser, info));
+        FTagsToWrite.push_back(
+            std::make_unique<TInternaTiffTagToWrite>(*this, FSourceParser, info));
     }
+    SortTags();
     // Pairing after all entries are in works whatever order the file keeps
     // its entries in.
     FindImageBlocks();
@@ -116,21 +122,34 @@ void TTiffDirectoryRewriter::TakeOverParsedTags(IFoundTiffDirectory& source,
 
 void TTiffDirectoryRewriter::TakeOverTags(ITiffRewriteCallback* callback) {
     // Pointer tags of such a source are written as the plain numbers stored.
+    std::vector<bool> taken = TakenIDs();
     for (const std::shared_ptr<ITiffTag>& tag : *FSource) {
-        if (RetainOldTag(InfoOf(*tag), callback)) {
-            Insert(std::make_unique<TExternalTiffTagToWrite>(*this, tag));
+        if (RetainOldTag(InfoOf(*tag), callback, taken)) {
+            FTagsToWrite.push_back(std::make_unique<TExternalTiffTagToWrite>(*this, tag));
         }
     }
+    SortTags();
 }
 
-bool TTiffDirectoryRewriter::RetainOldTag(const TTiffTagInfo& info,
-                                          ITiffRewriteCallback* callback) const {
-    if (!info.IsWellFormed() || FindTag(info.ID) != nullptr) {
+std::vector<bool> TTiffDirectoryRewriter::TakenIDs() const {
+    std::vector<bool> taken(std::size_t{0xFFFF} + 1);
+    for (const auto& tag : FTagsToWrite) {
+        taken[tag->GetID()] = true;
+    }
+    return taken;
+}
+
+bool TTiffDirectoryRewriter::RetainOldTag(const TTiffTagInfo& info, ITiffRewriteCallback* callback,
+                                          std::vector<bool>& taken) const {
+    if (!info.IsWellFormed() || taken[info.ID]) {
         return false;
     }
     bool rewrite = true;
     if (callback != nullptr) {
         callback->FilterOldTag(*FSource, info.ID, rewrite, info.DataType);
+    }
+    if (rewrite) {
+        taken[info.ID] = true;
     }
     return rewrite;
 }
@@ -171,7 +190,7 @@ bool TTiffDirectoryRewriter::TryTakeImageBlocks(TTiffTagID offsetsID, TTiffTagID
         blocks[i].OldOffset = oldOffsets[i];
         total += counts[i];
     }
-    FBudget->Charge(*FSourceParser, total);
+    FContext->Charge(*FSourceParser, total);
     FImageInfo = std::move(blocks);
     offsets->SetKind(TKind::itImageOffsets);
     byteCounts->SetKind(TKind::itImageByteCounts);
@@ -186,6 +205,9 @@ void TTiffDirectoryRewriter::CheckAddingAllowed() const {
 
 void TTiffDirectoryRewriter::AddTag(std::shared_ptr<ITiffTag> source) {
     CheckAddingAllowed();
+    if (!source) {
+        throw EAssertionFailed();
+    }
     if (!InfoOf(*source).IsWellFormed()) {
         throw EInvalidTiffData();
     }
@@ -206,7 +228,7 @@ void TTiffDirectoryRewriter::AddSubDirectory(TTiffTagID offsetID,
                                              ITiffRewriteCallback* callback) {
     CheckAddingAllowed();
     std::unique_ptr<TTiffDirectoryRewriter> rewriter(
-        new TTiffDirectoryRewriter(std::move(subDirectory), callback, FBudget));
+        new TTiffDirectoryRewriter(std::move(subDirectory), callback, FContext));
     if (!rewriter->FRewriteSource) {
         return;
     }
@@ -235,10 +257,8 @@ bool TTiffDirectoryRewriter::TryInsert(std::unique_ptr<TTagToWrite> tag) {
     return true;
 }
 
-void TTiffDirectoryRewriter::Insert(std::unique_ptr<TTagToWrite> tag) {
-    if (!TryInsert(std::move(tag))) {
-        throw EAssertionFailed();
-    }
+void TTiffDirectoryRewriter::SortTags() {
+    std::ranges::sort(FTagsToWrite, {}, [](const auto& tag) { return tag->GetID(); });
 }
 
 void TTiffDirectoryRewriter::RemoveTag(TTiffTagID id) {

@@ -144,12 +144,19 @@ void RewriteTiffStream(TStream& input, TStream& output, ITiffRewriteCallback* ca
     const std::int64_t outputBase = output.GetPosition();
     const std::shared_ptr<ITiffParser> parser = CreateTiffParser(input);
     const TEndianness endianness = parser->GetEndianness();
-    const auto budget = std::make_shared<TTiffCopyBudget>();
+    const auto context = std::make_shared<TTiffRewriteContext>();
 
-    std::vector<std::unique_ptr<TTiffDirectoryRewriter>> retained;
+    // The whole chain is known before any pointer is followed, so no value can
+    // pass for a pointer to one of its directories.
+    std::vector<std::shared_ptr<IFoundTiffDirectory>> chain;
     for (const std::shared_ptr<IFoundTiffDirectory>& directory : *parser) {
+        context->ClaimMainDirectory(*directory);
+        chain.push_back(directory);
+    }
+    std::vector<std::unique_ptr<TTiffDirectoryRewriter>> retained;
+    for (const std::shared_ptr<IFoundTiffDirectory>& directory : chain) {
         std::unique_ptr<TTiffDirectoryRewriter> rewriter(
-            new TTiffDirectoryRewriter(directory, callback, budget));
+            new TTiffDirectoryRewriter(directory, callback, context));
         if (rewriter->FRewriteSource) {
             retained.push_back(std::move(rewriter));
         }

@@ -11,6 +11,8 @@ namespace {
 
 constexpr bool HostIsBigEndian = std::endian::native == std::endian::big;
 constexpr std::int64_t TinyInputSlack = 4096;
+// Marks a directory of the main chain; no pointer tag ID is negative.
+constexpr std::int32_t MainChain = -1;
 
 std::size_t ConversionWidth(TTiffDataType type) {
     switch (TiffElementSize(type)) {
@@ -29,12 +31,29 @@ std::int64_t TiffInputLength(ITiffParser& parser) {
     return std::max<std::int64_t>(0, parser.GetStream().GetSize() - parser.GetBasePosition());
 }
 
-void TTiffCopyBudget::Charge(ITiffParser& parser, std::int64_t bytes) {
+void TTiffRewriteContext::Charge(ITiffParser& parser, std::int64_t bytes) {
     FLimit = std::max(FLimit, 2 * TiffInputLength(parser) + TinyInputSlack);
     FTaken += bytes;
     if (FTaken > FLimit) {
         throw EInvalidTiffData();
     }
+}
+
+void TTiffRewriteContext::ClaimMainDirectory(const IFoundTiffDirectory& directory) {
+    if (const auto* found = dynamic_cast<const TFoundTiffDirectory*>(&directory)) {
+        FDirectories.emplace(std::pair(found->GetParser().get(), found->GetOffset()), MainChain);
+    }
+}
+
+bool TTiffRewriteContext::TryClaimSubDirectory(const IFoundTiffDirectory& directory,
+                                               TTiffTagID pointerID) {
+    const auto* found = dynamic_cast<const TFoundTiffDirectory*>(&directory);
+    if (found == nullptr) {
+        return true;
+    }
+    const auto [place, added] =
+        FDirectories.emplace(std::pair(found->GetParser().get(), found->GetOffset()), pointerID);
+    return added || place->second == pointerID;
 }
 
 void WriteTiffElements(TStream& stream, TEndianness endianness, TTiffDataType dataType,

@@ -4,6 +4,7 @@
 
 #include "kestrix/TiffUtils.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -174,7 +175,8 @@ inline std::vector<TTiffTagID> IDsOf(const IFoundTiffDirectory& directory) {
     return ids;
 }
 
-// The elements of a SHORT, LONG or SLONG tag as unsigned numbers.
+// The elements of a SHORT, LONG or SLONG tag as unsigned numbers; a rational
+// gives its numerator and denominator.
 inline std::vector<std::uint32_t> NumbersOf(IFoundTiffDirectory& directory, TTiffTagID id) {
     std::vector<std::uint32_t> numbers;
     const auto tag = directory.FindTag(id);
@@ -182,7 +184,10 @@ inline std::vector<std::uint32_t> NumbersOf(IFoundTiffDirectory& directory, TTif
         return numbers;
     }
     const auto data = tag->GetData().GetBytes();
-    const int size = TiffElementSize(tag->GetDataType());
+    const int size = std::min(TiffElementSize(tag->GetDataType()), 4);
+    if (size == 0) {
+        return numbers;
+    }
     for (std::size_t at = 0; at + size <= data.size(); at += size) {
         if (size == 2) {
             std::uint16_t value = 0;

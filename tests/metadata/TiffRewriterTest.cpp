@@ -99,8 +99,8 @@ TEST(TiffRewrite, OneDirectoryIsLaidOutFromOffsetEight) {
         EXPECT_EQ(Slice(output.Raw(), 56, 100), strip);
 
         // Offsets count from each stream's own header.
-        Bytes shifted(5, 0xAA);
-        shifted.insert(shifted.end(), input.Get().begin(), input.Get().end());
+        Bytes shifted = input.Get();
+        shifted.insert(shifted.begin(), 5, 0xAA);
         TMemoryStream in(shifted);
         in.SetPosition(5);
         TMemoryStream out(Bytes(3, 0xBB));
@@ -545,17 +545,26 @@ TEST(TiffRewrite, RefusesInputThatInflatesTheOutput) {
     TMemoryStream out;
     EXPECT_THROW(RewriteTiffStream(in, out, nullptr), EInvalidTiffData);
 
-    // Ten levels of directories, each with 20 pointers to the next one.
+    // Ten levels of four directories; each points to all four of the next level,
+    // through the same four pointer IDs, so every path makes another copy.
+    const auto at = [](std::uint32_t level, std::uint32_t index) {
+        return 8 + (level * 4 + index) * 60;
+    };
     TTiffImage nested;
-    nested.Header(8);
+    nested.Header(at(0, 0));
     for (std::uint32_t level = 0; level < 10; ++level) {
-        std::vector<TEntry> pointers;
-        for (TTiffTagID id = 1; id <= 20; ++id) {
-            pointers.push_back(LongEntry(0xC000 + id, 8 + (level + 1) * 300));
+        for (std::uint32_t index = 0; index < 4; ++index) {
+            std::vector<TEntry> pointers;
+            for (std::uint32_t next = 0; next < 4; ++next) {
+                pointers.push_back(
+                    LongEntry(static_cast<TTiffTagID>(0xC000 + next), at(level + 1, next)));
+            }
+            nested.Directory(at(level, index), pointers);
         }
-        nested.Directory(8 + level * 300, pointers);
     }
-    nested.Directory(8 + 10 * 300, {ShortEntry(1, 1), ShortEntry(2, 2), ShortEntry(3, 3)});
+    for (std::uint32_t index = 0; index < 4; ++index) {
+        nested.Directory(at(10, index), {ShortEntry(1, 1), ShortEntry(2, 2), ShortEntry(3, 3)});
+    }
     TMemoryStream nestedIn(nested.Get());
     TMemoryStream nestedOut;
     EXPECT_THROW(RewriteTiffStream(nestedIn, nestedOut, nullptr), EInvalidTiffData);
@@ -575,4 +584,35 @@ TEST(TiffRewrite, WriteTiffFileHeaderUsesTheByteOrder) {
     TMemoryStream big;
     WriteTiffFileHeader(big, TEndianness::BigEndian, 8);
     EXPECT_EQ(Slice(big.GetBytes(), 0, 8), (Bytes{'M', 'M', 0, 42, 0, 0, 0, 8}));
+}
+
+// A single LONG that leads to a main-chain directory, or to a sub-directory first
+// reached through another pointer ID, is an ordinary number; two pages that share
+// one EXIF sub-directory each get a copy of it.
+TEST(TiffRewrite, NumbersLeadingToKnownDirectoriesStayNumbers) {
+    const Bytes strip = Pattern(8, 5);
+    TTiffImage input;
+    input.Header(8)
+        .Directory(8,
+                   {LongEntry(TagIDs::ttStripOffsets, 300), LongEntry(TagIDs::ttStripByteCounts, 8),
+                    LongEntry(TagIDs::ttExifOffset, 200), LongEntry(0xC000, 200)},
+                   100)
+        .Directory(100,
+                   {LongEntry(TagIDs::ttStripOffsets, 300), LongEntry(TagIDs::ttStripByteCounts, 8),
+                    LongEntry(0x0116, 8), LongEntry(TagIDs::ttExifOffset, 200)})
+        .Directory(200, {ShortEntry(0x9000, 1)})
+        .Put(300, strip);
+    TParsedOutput output(Rewrite(input.Get()));
+    ASSERT_EQ(output.Chain().size(), 2u);
+    const auto first = output.Chain()[0];
+    const auto second = output.Chain()[1];
+    EXPECT_EQ(NumbersOf(*first, 0xC000), std::vector<std::uint32_t>{200});
+    EXPECT_EQ(NumbersOf(*second, 0x0116), std::vector<std::uint32_t>{8});
+    for (const auto& page : {first, second}) {
+        const auto exif = output.SubDirectory(page, TagIDs::ttExifOffset);
+        ASSERT_TRUE(exif);
+        EXPECT_EQ(IDsOf(*exif), std::vector<TTiffTagID>{0x9000});
+        EXPECT_EQ(Slice(output.Raw(), NumbersOf(*page, TagIDs::ttStripOffsets).front(), 8), strip);
+    }
+    EXPECT_NE(NumbersOf(*first, TagIDs::ttExifOffset), NumbersOf(*second, TagIDs::ttExifOffset));
 }

@@ -488,7 +488,7 @@ bool IsSubDirectoryPointer(TTiffTagID id, TTiffDataType dataType, std::int32_t e
 namespace Kestrix::Exif {
 
 class TTiffDirectoryRewriter;
-class TTiffCopyBudget;
+class TTiffRewriteContext;
 
 // The caller's hook into a rewrite.
 class ITiffRewriteCallback {
@@ -582,17 +582,22 @@ private:
     friend class TTiffRewriteLayout;
 
     TTiffDirectoryRewriter(std::shared_ptr<ITiffDirectory> source, ITiffRewriteCallback* callback,
-                           std::shared_ptr<TTiffCopyBudget> budget);
+                           std::shared_ptr<TTiffRewriteContext> context);
     void TakeOverParsedTags(IFoundTiffDirectory& source, ITiffRewriteCallback* callback);
     void TakeOverTags(ITiffRewriteCallback* callback);
-    bool RetainOldTag(const TTiffTagInfo& info, ITiffRewriteCallback* callback) const;
+    // `taken` marks the IDs in the list (65536 flags); a retained tag's ID is added.
+    bool RetainOldTag(const TTiffTagInfo& info, ITiffRewriteCallback* callback,
+                      std::vector<bool>& taken) const;
+    std::vector<bool> TakenIDs() const;
     void FindImageBlocks();
     bool TryTakeImageBlocks(TTiffTagID offsetsID, TTiffTagID byteCountsID);
     void CheckAddingAllowed() const;
     // Puts the tag at its sorted place; false (the tag freed) when its ID is
     // already taken.
     bool TryInsert(std::unique_ptr<TTagToWrite> tag);
-    void Insert(std::unique_ptr<TTagToWrite> tag);
+    // Old tags are appended and sorted once, so a directory stored in reverse
+    // order costs no more than a sorted one.
+    void SortTags();
     void RemoveTag(TTiffTagID id);
     void Write(TStream& output, std::int64_t outputBase, TEndianness endianness,
                std::uint32_t nextIFDOffset, std::vector<std::uint8_t>& copyBuffer);
@@ -607,7 +612,7 @@ private:
     TTiffTagInfoDynArray FSourceInfo;
     std::shared_ptr<ITiffParser> FSourceParser;
     std::vector<std::unique_ptr<TTagToWrite>> FTagsToWrite;
-    std::shared_ptr<TTiffCopyBudget> FBudget;
+    std::shared_ptr<TTiffRewriteContext> FContext;
 };
 
 // An entry of a parsed source directory.
