@@ -77,7 +77,7 @@ TEST_F(CliTest, ValuesMayContainEqualsSigns) {
 
 TEST_F(CliTest, ARefusedValueLeavesTheFileByteIdentical) {
     const Bytes before = Content();
-    for (const std::string& refused : {"IPTCUrgency=urgent", "IPTCEmpty=true"}) {
+    for (const char* refused : {"IPTCUrgency=urgent", "IPTCEmpty=true"}) {
         SCOPED_TRACE(refused);
         const TRunResult result = RunCli({"set", FFile, "IPTCCity=Paris", refused});
         EXPECT_EQ(result.Status, ExitFailure);
