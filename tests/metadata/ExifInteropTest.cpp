@@ -2,6 +2,7 @@
 // rational, integer and date values are the ones exiftool reports. Runs when
 // exiftool and ImageMagick's convert are installed.
 #include "ExifTestSupport.h"
+#include "InteropSupport.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -13,29 +14,10 @@
 
 using namespace Kestrix::Exif;
 using namespace ExifTestSupport;
+using namespace InteropSupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool ToolInstalled(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-fs::path ScratchFolder() {
-    const char* tmp = std::getenv("PICTAVO_TMP");
-    fs::path folder = tmp != nullptr ? fs::path(tmp) : fs::temp_directory_path();
-    folder /= "exif_interop";
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-bool RunTool(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // exiftool's "Tag: value" lines; EXIF strings are read as Windows-1252, as
 // they were written.
@@ -90,7 +72,8 @@ TEST(ExifInterop, SectionsReadWhatExiftoolWrote) {
     }
     for (const char* order : {"MM", "II"}) {
         SCOPED_TRACE(order);
-        const fs::path file = ScratchFolder() / (std::string("camera_") + order + ".jpg");
+        const fs::path file =
+            ScratchFolder("exif_interop") / (std::string("camera_") + order + ".jpg");
         fs::remove(file);
         ASSERT_TRUE(RunTool("convert -size 8x8 xc:gray " + Quoted(file)));
         // Artist carries a Windows-1252 character; XPTitle is UTF-16 text.

@@ -2,52 +2,22 @@
 // and TIFF files must read back the same in exiftool and exiv2, validate as
 // before and decode to the same pixels; what exiftool writes must read as
 // exiftool reports it.
+#include "InteropSupport.h"
 #include "kestrix/IPTC.h"
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 
 using namespace Kestrix::Exif;
+using namespace InteropSupport;
 namespace fs = std::filesystem;
 
 namespace {
 
-bool ToolInstalled(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 bool ToolsInstalled() {
     return ToolInstalled("exiftool") && ToolInstalled("exiv2") && ToolInstalled("convert") &&
            ToolInstalled("identify");
-}
-
-// Standard output only: the tools' notes on stderr are not part of the answer.
-std::string RunTool(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        std::array<char, 4096> chunk{};
-        while (const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) {
-            output.append(chunk.data(), n);
-        }
-        ::pclose(pipe);
-    }
-    return output;
-}
-
-std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-fs::path ScratchFolder() {
-    const char* scratch = std::getenv("PICTAVO_TMP");
-    const fs::path folder =
-        (scratch != nullptr ? fs::path(scratch) : fs::temp_directory_path()) / "iptc-interop";
-    fs::create_directories(folder);
-    return folder;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -87,7 +57,7 @@ bool IsKnownTiffWarning(const std::string& line) {
 std::string Warnings(const fs::path& file) {
     std::string result;
     for (const std::string& line :
-         Lines(RunTool("exiftool -validate -warning -a " + Quote(file)))) {
+         Lines(RunAndCapture("exiftool -validate -warning -a " + Quoted(file)))) {
         if (line.rfind("Warning", 0) == 0 && !IsKnownTiffWarning(line)) {
             result += line + "\n";
         }
@@ -99,7 +69,7 @@ std::string Warnings(const fs::path& file) {
 std::string OtherMetadata(const fs::path& file) {
     std::string result;
     for (const std::string& line :
-         Lines(RunTool("exiftool -j -G -EXIF:all -XMP:all " + Quote(file)))) {
+         Lines(RunAndCapture("exiftool -j -G -EXIF:all -XMP:all " + Quoted(file)))) {
         if (line.find("StripOffsets") == std::string::npos) {
             result += line + "\n";
         }
@@ -123,7 +93,7 @@ std::string JPEGSegmentsOtherThanApp13(const fs::path& file) {
 }
 
 std::string Pixels(const fs::path& file) {
-    return RunTool("identify -format '%#' " + Quote(file) + "[0]");
+    return RunAndCapture("identify -format '%#' " + Quoted(file) + "[0]");
 }
 
 const std::string Headline = "Z\xC3\xBCrich \xE2\x80\x93 caf\xC3\xA9";
@@ -136,12 +106,12 @@ TEST_P(IPTCDataInterop, WrittenValuesReadBackInOtherTools) {
     if (!ToolsInstalled()) {
         GTEST_SKIP() << "needs exiftool, exiv2 and ImageMagick";
     }
-    const fs::path file = ScratchFolder() / ("written." + GetParam());
+    const fs::path file = ScratchFolder("iptc-interop") / ("written." + GetParam());
     fs::remove(file);
-    RunTool("convert -size 48x32 gradient:orange-navy " + Quote(file));
-    RunTool("exiftool -q -overwrite_original -Make=Kestrel -XMP-dc:Title=Harbour "
-            "-IPTC:CodedCharacterSet=UTF8 -IPTC:CopyrightNotice=Old -IPTC:Keywords=old " +
-            Quote(file));
+    RunAndCapture("convert -size 48x32 gradient:orange-navy " + Quoted(file));
+    RunAndCapture("exiftool -q -overwrite_original -Make=Kestrel -XMP-dc:Title=Harbour "
+                  "-IPTC:CodedCharacterSet=UTF8 -IPTC:CopyrightNotice=Old -IPTC:Keywords=old " +
+                  Quoted(file));
     const std::string warningsBefore = Warnings(file);
     const std::string otherBefore = OtherMetadata(file);
     const std::string pixelsBefore = Pixels(file);
@@ -160,7 +130,7 @@ TEST_P(IPTCDataInterop, WrittenValuesReadBackInOtherTools) {
     data.SetPropertyText("CopyrightNotice", "");
     data.SaveToGraphic(file.string());
 
-    const std::string json = RunTool("exiftool -j -IPTC:all " + Quote(file));
+    const std::string json = RunAndCapture("exiftool -j -IPTC:all " + Quoted(file));
     for (const std::string& expected :
          {std::string("\"City\": \"Oslo\""), "\"Headline\": \"" + Headline + "\"",
           std::string("\"Keywords\": [\"sea\",\"sky\",\"sea\"]"),
@@ -171,7 +141,7 @@ TEST_P(IPTCDataInterop, WrittenValuesReadBackInOtherTools) {
     }
     EXPECT_EQ(json.find("CopyrightNotice"), std::string::npos) << json;
 
-    const std::string listing = RunTool("exiv2 -pi " + Quote(file));
+    const std::string listing = RunAndCapture("exiv2 -pi " + Quoted(file));
     EXPECT_EQ(Exiv2Values(listing, "Iptc.Application2.City"), std::vector<std::string>{"Oslo"});
     EXPECT_EQ(Exiv2Values(listing, "Iptc.Application2.Headline"),
               std::vector<std::string>{Headline});
@@ -209,15 +179,15 @@ TEST_P(IPTCDataInterop, ValuesWrittenByExiftoolReadAsExiftoolReportsThem) {
     // Without a coded character set exiftool stores Latin-1; with it, UTF-8.
     for (const TCase& c :
          {TCase{"latin1", "", false}, TCase{"utf8", "-IPTC:CodedCharacterSet=UTF8", true}}) {
-        const fs::path file =
-            ScratchFolder() / (std::string("by-exiftool-") + c.Name + "." + GetParam());
+        const fs::path file = ScratchFolder("iptc-interop") /
+                              (std::string("by-exiftool-") + c.Name + "." + GetParam());
         fs::remove(file);
-        RunTool("convert -size 16x16 xc:gray " + Quote(file));
-        RunTool("exiftool -q -overwrite_original " + std::string(c.Options) +
-                " '-IPTC:City=Z\xC3\xBCrich' '-IPTC:Keywords=caf\xC3\xA9' -IPTC:Keywords=sea "
-                "'-IPTC:By-line=Ann' " +
-                Quote(file));
-        const std::string city = RunTool("exiftool -s3 -IPTC:City " + Quote(file));
+        RunAndCapture("convert -size 16x16 xc:gray " + Quoted(file));
+        RunAndCapture("exiftool -q -overwrite_original " + std::string(c.Options) +
+                      " '-IPTC:City=Z\xC3\xBCrich' '-IPTC:Keywords=caf\xC3\xA9' -IPTC:Keywords=sea "
+                      "'-IPTC:By-line=Ann' " +
+                      Quoted(file));
+        const std::string city = RunAndCapture("exiftool -s3 -IPTC:City " + Quoted(file));
         ASSERT_EQ(city, "Z\xC3\xBCrich\n") << c.Name;
 
         TIPTCData data;

@@ -1,47 +1,18 @@
 // ReplaceJPEGApp1Blocks against independent tools: exiftool must accept the
 // result and ImageMagick must decode the same pixels.
+#include "InteropSupport.h"
 #include "JPEGTestSupport.h"
 #include "kestrix/BaseUtils.h"
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace Kestrix::Exif;
 using namespace Kestrix::Exif::Testing;
+using namespace InteropSupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool ToolInstalled(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string RunTool(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-        std::array<char, 4096> chunk{};
-        while (const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) {
-            output.append(chunk.data(), n);
-        }
-        ::pclose(pipe);
-    }
-    return output;
-}
-
-std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-fs::path ScratchFolder() {
-    const char* scratch = std::getenv("PICTAVO_TMP");
-    const fs::path folder =
-        (scratch != nullptr ? fs::path(scratch) : fs::temp_directory_path()) / "jpeg-interop";
-    fs::create_directories(folder);
-    return folder;
-}
 
 // The TIFF structure of the first Exif APP1 segment, as a container would save it.
 Bytes TiffOfFirstExifSegment(TStream& jpeg) {
@@ -60,18 +31,22 @@ TEST(JPEGInterop, RebuiltCameraJPEGValidatesAndKeepsItsPixels) {
     if (!ToolInstalled("exiftool") || !ToolInstalled("convert") || !ToolInstalled("identify")) {
         GTEST_SKIP() << "needs exiftool and ImageMagick";
     }
-    const fs::path folder = ScratchFolder();
+    const fs::path folder = ScratchFolder("jpeg-interop");
     const fs::path original = folder / "camera.jpg";
     const fs::path rebuilt = folder / "rebuilt.jpg";
     const fs::path stripped = folder / "stripped.jpg";
     // A camera-style JPEG: JFIF APP0, an Exif APP1 with IFD0 and Exif IFD tags,
     // an XMP APP1 and an APP13 with IPTC.
-    RunTool("convert -size 96x64 gradient:orange-navy -quality 90 " + Quote(original));
-    RunTool("exiftool -q -overwrite_original -Make=Kestrel -Model='K-1 Mark II' "
-            "-DateTimeOriginal='2024:05:06 07:08:09' -ExposureTime=1/125 -FNumber=5.6 "
-            "-ExifImageWidth=96 -ExifImageHeight=64 -XMP-dc:Title=Harbour -IPTC:Keywords=sea " +
-            Quote(original));
-    ASSERT_NE(RunTool("exiftool -validate -warning -a " + Quote(original)).find("OK"),
+    RunAndCapture("convert -size 96x64 gradient:orange-navy -quality 90 " + Quoted(original),
+                  StdErr::Merge);
+    RunAndCapture(
+        "exiftool -q -overwrite_original -Make=Kestrel -Model='K-1 Mark II' "
+        "-DateTimeOriginal='2024:05:06 07:08:09' -ExposureTime=1/125 -FNumber=5.6 "
+        "-ExifImageWidth=96 -ExifImageHeight=64 -XMP-dc:Title=Harbour -IPTC:Keywords=sea " +
+            Quoted(original),
+        StdErr::Merge);
+    ASSERT_NE(RunAndCapture("exiftool -validate -warning -a " + Quoted(original), StdErr::Merge)
+                  .find("OK"),
               std::string::npos);
 
     TMemoryStream input;
@@ -86,15 +61,18 @@ TEST(JPEGInterop, RebuiltCameraJPEGValidatesAndKeepsItsPixels) {
         output.SaveToFile(path.string());
     }
 
-    const std::string report = RunTool("exiftool -validate -warning -a " + Quote(rebuilt));
+    const std::string report =
+        RunAndCapture("exiftool -validate -warning -a " + Quoted(rebuilt), StdErr::Merge);
     EXPECT_NE(report.find("Validate                        : OK"), std::string::npos) << report;
-    EXPECT_EQ(RunTool("exiftool -s3 -Model -XMP-dc:Title -IPTC:Keywords " + Quote(rebuilt)),
+    EXPECT_EQ(RunAndCapture("exiftool -s3 -Model -XMP-dc:Title -IPTC:Keywords " + Quoted(rebuilt),
+                            StdErr::Merge),
               "K-1 Mark II\nHarbour\nsea\n");
-    EXPECT_EQ(RunTool("exiftool -s3 -EXIF:Model " + Quote(stripped)), "")
+    EXPECT_EQ(RunAndCapture("exiftool -s3 -EXIF:Model " + Quoted(stripped), StdErr::Merge), "")
         << "Empty removed the Exif";
 
-    const std::string pixels = RunTool("identify -format '%#' " + Quote(original));
+    const std::string pixels =
+        RunAndCapture("identify -format '%#' " + Quoted(original), StdErr::Merge);
     ASSERT_EQ(pixels.size(), 64u) << pixels;
-    EXPECT_EQ(RunTool("identify -format '%#' " + Quote(rebuilt)), pixels);
-    EXPECT_EQ(RunTool("identify -format '%#' " + Quote(stripped)), pixels);
+    EXPECT_EQ(RunAndCapture("identify -format '%#' " + Quoted(rebuilt), StdErr::Merge), pixels);
+    EXPECT_EQ(RunAndCapture("identify -format '%#' " + Quoted(stripped), StdErr::Merge), pixels);
 }

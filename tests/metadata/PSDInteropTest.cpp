@@ -1,59 +1,24 @@
 // A PSD made by ImageMagick and tagged by exiftool is rewritten with new
 // resources; both tools must read the result as before.
+#include "InteropSupport.h"
 #include "metadata/AdobeTestSupport.h"
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <memory>
 #include <string>
 
 using namespace Kestrix::Exif;
 using namespace Kestrix::Exif::AdobeTesting;
+using namespace InteropSupport;
 
 namespace {
 
-bool ToolInstalled(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a shell command and returns its standard output; fails the test when
-// the command fails.
-std::string RunTool(const std::string& command) {
-    std::string output;
-    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) {
-        ADD_FAILURE() << "cannot run " << command;
-        return output;
-    }
-    std::array<char, 4096> buffer{};
-    while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) {
-        output.append(buffer.data(), n);
-    }
-    return output;
-}
-
-std::filesystem::path ScratchFolder() {
-    const char* configured = std::getenv("PICTAVO_TMP");
-    std::filesystem::path folder = configured != nullptr && *configured != '\0'
-                                       ? std::filesystem::path(configured)
-                                       : std::filesystem::temp_directory_path() / "pictavo_tests";
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-std::string Quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
-
 std::string Pixels(const std::filesystem::path& file) {
-    return RunTool("identify -format '%m %wx%h %# ' " + Quoted(file));
+    return RunAndCapture("identify -format '%m %wx%h %# ' " + Quoted(file));
 }
 
 std::string Resources(const std::filesystem::path& file) {
-    return RunTool("exiftool -a -G1 -s -n -Photoshop:all -XMP:all -EXIF:all " + Quoted(file));
+    return RunAndCapture("exiftool -a -G1 -s -n -Photoshop:all -XMP:all -EXIF:all " + Quoted(file));
 }
 
 std::vector<std::uint16_t> TypeIDs(const std::filesystem::path& file) {
@@ -74,14 +39,14 @@ TEST(PSDInterop, RewrittenResourcesReadBackInImageMagickAndExiftool) {
     if (!ToolInstalled("convert") || !ToolInstalled("identify") || !ToolInstalled("exiftool")) {
         GTEST_SKIP() << "ImageMagick or exiftool is not installed";
     }
-    const auto folder = ScratchFolder();
+    const auto folder = ScratchFolder("psd_interop");
     const auto source = folder / "psd_interop_source.psd";
     const auto identity = folder / "psd_interop_identity.psd";
     const auto rebuilt = folder / "psd_interop_rebuilt.psd";
-    RunTool("convert -size 16x8 gradient:red-blue " + Quoted(source));
-    RunTool("exiftool -q -overwrite_original -IPTC:Keywords=alpha -XMP-dc:Title=Sample "
-            "-EXIF:Artist=Someone " +
-            Quoted(source));
+    RunAndCapture("convert -size 16x8 gradient:red-blue " + Quoted(source));
+    RunAndCapture("exiftool -q -overwrite_original -IPTC:Keywords=alpha -XMP-dc:Title=Sample "
+                  "-EXIF:Artist=Someone " +
+                  Quoted(source));
     const auto oldIDs = TypeIDs(source);
     ASSERT_NE(std::find(oldIDs.begin(), oldIDs.end(), AdobeResIPTC), oldIDs.end());
     ASSERT_NE(std::find(oldIDs.begin(), oldIDs.end(), AdobeResXMP), oldIDs.end());
@@ -116,20 +81,21 @@ TEST(PSDInterop, RewrittenResourcesReadBackInImageMagickAndExiftool) {
     EXPECT_NE(resources.find("Sample"), std::string::npos);
     EXPECT_NE(resources.find("Someone"), std::string::npos);
     EXPECT_EQ(Resources(rebuilt), resources);
-    EXPECT_EQ(RunTool("exiftool -s3 -IPTC:Keywords " + Quoted(source)), "alpha\n");
-    EXPECT_EQ(RunTool("exiftool -s3 -IPTC:Keywords " + Quoted(rebuilt)), "beta\n");
-    EXPECT_EQ(RunTool("exiftool -validate -warning -s3 " + Quoted(rebuilt)),
-              RunTool("exiftool -validate -warning -s3 " + Quoted(source)));
+    EXPECT_EQ(RunAndCapture("exiftool -s3 -IPTC:Keywords " + Quoted(source)), "alpha\n");
+    EXPECT_EQ(RunAndCapture("exiftool -s3 -IPTC:Keywords " + Quoted(rebuilt)), "beta\n");
+    EXPECT_EQ(RunAndCapture("exiftool -validate -warning -s3 " + Quoted(rebuilt)),
+              RunAndCapture("exiftool -validate -warning -s3 " + Quoted(source)));
 }
 
 TEST(PSDInterop, App13BlocksOfAJPEGTaggedByExiftoolAreFound) {
     if (!ToolInstalled("convert") || !ToolInstalled("exiftool")) {
         GTEST_SKIP() << "ImageMagick or exiftool is not installed";
     }
-    const auto jpeg = ScratchFolder() / "app13_interop.jpg";
-    RunTool("convert -size 8x8 xc:green " + Quoted(jpeg));
-    RunTool("exiftool -q -overwrite_original -IPTC:Keywords=gamma -Photoshop:IPTCDigest=new " +
-            Quoted(jpeg));
+    const auto jpeg = ScratchFolder("psd_interop") / "app13_interop.jpg";
+    RunAndCapture("convert -size 8x8 xc:green " + Quoted(jpeg));
+    RunAndCapture(
+        "exiftool -q -overwrite_original -IPTC:Keywords=gamma -Photoshop:IPTCDigest=new " +
+        Quoted(jpeg));
     TMemoryStream stream;
     stream.LoadFromFile(jpeg.string());
     std::vector<std::uint16_t> ids;

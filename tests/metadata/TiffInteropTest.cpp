@@ -1,5 +1,6 @@
 // TIFFs written by ImageMagick and libtiff parse into the directories and tags
 // that tiffdump lists. Runs when convert, tiffcp and tiffdump are installed.
+#include "InteropSupport.h"
 #include "kestrix/TiffUtils.h"
 
 #include <cstdlib>
@@ -13,29 +14,10 @@
 #include <vector>
 
 using namespace Kestrix::Exif;
+using namespace InteropSupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool ToolInstalled(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-fs::path ScratchFolder() {
-    const char* tmp = std::getenv("PICTAVO_TMP");
-    fs::path folder = tmp != nullptr ? fs::path(tmp) : fs::temp_directory_path();
-    folder /= "tiff_interop";
-    fs::create_directories(folder);
-    return folder;
-}
-
-bool RunTool(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
 
 struct TDumpedTag {
     TTiffTagID ID = 0;
@@ -142,7 +124,7 @@ TEST(TiffInterop, ImageMagickAndLibtiffFilesMatchTiffdump) {
             GTEST_SKIP() << tool << " is not installed";
         }
     }
-    const fs::path folder = ScratchFolder();
+    const fs::path folder = ScratchFolder("tiff_interop");
     const auto at = [&](const char* name) { return folder / name; };
     // Small images keep the test fast; the strip and tile sizes make several of each.
     ASSERT_TRUE(RunTool("convert -size 40x30 gradient:red-blue -compress lzw "
@@ -169,7 +151,7 @@ TEST(TiffInterop, ExifSubDirectoryOfARealFileIsFollowed) {
             GTEST_SKIP() << tool << " is not installed";
         }
     }
-    const fs::path file = ScratchFolder() / "exif.tif";
+    const fs::path file = ScratchFolder("tiff_interop") / "exif.tif";
     ASSERT_TRUE(RunTool("convert -size 4x4 xc:gray -compress none " + Quoted(file)));
     ASSERT_TRUE(RunTool("exiftool -q -overwrite_original -ExposureTime=1/50 -GPSLatitude=1.5 " +
                         Quoted(file)));

@@ -2,16 +2,13 @@
 // and with the metadata callback, decode to the same pixels (identify's
 // signature per page) and keep every tag tiffdump and exiftool list, apart from
 // the offsets that the rewrite moves on purpose. Runs when the tools are installed.
+#include "InteropSupport.h"
 #include "kestrix/TiffUtils.h"
 
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -19,44 +16,10 @@
 #include <vector>
 
 using namespace Kestrix::Exif;
+using namespace InteropSupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool ToolInstalled(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-fs::path ScratchFolder() {
-    const char* tmp = std::getenv("PICTAVO_TMP");
-    fs::path folder = tmp != nullptr ? fs::path(tmp) : fs::temp_directory_path();
-    folder /= "tiff_rewrite_interop";
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-bool RunTool(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// What the command prints on standard output; empty when it fails.
-std::string Output(const std::string& command) {
-    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen((command + " 2>/dev/null").c_str(), "r"),
-                                                  &pclose);
-    if (!pipe) {
-        return {};
-    }
-    std::string text;
-    std::array<char, 4096> buffer{};
-    while (const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) {
-        text.append(buffer.data(), read);
-    }
-    return text;
-}
 
 struct TDumpedTag {
     std::string Type;
@@ -68,7 +31,8 @@ using TDumpedDirectory = std::map<unsigned, TDumpedTag>;
 // tiffdump's directories: the main chain, or the one directory at `offset`.
 std::vector<TDumpedDirectory> Dump(const fs::path& file, long offset = -1) {
     const std::string options = offset < 0 ? "" : "-o " + std::to_string(offset) + " ";
-    std::istringstream in(Output("tiffdump -m 100000000 " + options + Quoted(file)));
+    std::istringstream in(
+        RunAndCapture("tiffdump -m 100000000 " + options + Quoted(file), StdErr::Discard));
     // "Name (id) TYPE (code) count<values>", or "id (0xhex) ..." for tags without a name.
     const std::regex tagLine(
         R"(^(?:\S+ \((\d+)\)|(\d+) \(0x[0-9a-fA-F]+\)) (\S+) \((\d+)\) (\d+)<(.*)>$)");
@@ -152,7 +116,7 @@ void ExpectSameTags(const TDumpedDirectory& before, const TDumpedDirectory& afte
 // exiftool's view of the metadata, without what a rewrite may change: file
 // facts, offsets and pointers, and the IPTC the callback adds.
 std::set<std::string> MetadataOf(const fs::path& file) {
-    std::istringstream in(Output("exiftool -a -G1 -s -n " + Quoted(file)));
+    std::istringstream in(RunAndCapture("exiftool -a -G1 -s -n " + Quoted(file), StdErr::Discard));
     const std::regex moved(
         R"(^\[(System|File|ExifTool|IPTC|Composite)\]|\s(StripOffsets|TileOffsets|ExifOffset|GPSInfo|InteropOffset|IPTC-NAA|ThumbnailOffset)\s)");
     std::set<std::string> lines;
@@ -191,9 +155,11 @@ void ExpectSameImageAndTags(const fs::path& input, bool withCallback) {
     TSimpleTiffRewriteCallbackImpl callback(iptc, TagIDs::ttIPTC);
     ASSERT_NO_THROW(RewriteFile(input, output, withCallback ? &callback : nullptr));
 
-    const std::string signatures = Output("identify -format '%#\\n' " + Quoted(input));
+    const std::string signatures =
+        RunAndCapture("identify -format '%#\\n' " + Quoted(input), StdErr::Discard);
     ASSERT_FALSE(signatures.empty());
-    EXPECT_EQ(Output("identify -format '%#\\n' " + Quoted(output)), signatures);
+    EXPECT_EQ(RunAndCapture("identify -format '%#\\n' " + Quoted(output), StdErr::Discard),
+              signatures);
 
     const auto before = Dump(input);
     const auto after = Dump(output);
@@ -222,7 +188,7 @@ TEST(TiffRewriteInterop, RealFilesKeepTheirPixelsAndTags) {
             GTEST_SKIP() << tool << " is not installed";
         }
     }
-    const fs::path folder = ScratchFolder();
+    const fs::path folder = ScratchFolder("tiff_rewrite_interop");
     const auto at = [&](const char* name) { return folder / name; };
     const auto make = [](const std::string& command) { ASSERT_TRUE(RunTool(command)) << command; };
     // Small images keep the test fast; strip and tile sizes make several of each.
