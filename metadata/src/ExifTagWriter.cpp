@@ -12,22 +12,10 @@ namespace {
 constexpr TEndianness HostEndianness =
     std::endian::native == std::endian::big ? TEndianness::BigEndian : TEndianness::SmallEndian;
 
-// The width of the numbers the data is made of: each half of a rational is a
-// number of its own, so the numerator stays first.
-int ByteOrderUnit(TTiffDataType type) {
-    switch (TiffElementSize(type)) {
-    case 1:
-    case 2:
-        return TiffElementSize(type);
-    default:
-        return type == TTiffDataType::tdDouble ? 8 : 4;
-    }
-}
-
 std::vector<std::uint8_t> DataInByteOrder(std::span<const std::uint8_t> data, TTiffDataType type,
                                           TEndianness endianness) {
     std::vector<std::uint8_t> result(data.begin(), data.end());
-    const auto unit = static_cast<std::size_t>(ByteOrderUnit(type));
+    const auto unit = static_cast<std::size_t>(TiffByteOrderUnit(type));
     if (endianness != HostEndianness && unit > 1) {
         for (std::size_t at = 0; at + unit <= result.size(); at += unit) {
             std::reverse(result.begin() + static_cast<std::ptrdiff_t>(at),

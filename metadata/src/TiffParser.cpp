@@ -18,19 +18,6 @@ void SwapElements(std::span<std::uint8_t> bytes, std::size_t width) {
     }
 }
 
-// The width of the numbers a type's data is converted in: a rational is two
-// 32-bit halves, numerator first.
-std::size_t ConversionWidth(TTiffDataType type) {
-    switch (TiffElementSize(type)) {
-    case 1:
-        return 1;
-    case 2:
-        return 2;
-    default:
-        return type == TTiffDataType::tdDouble ? 8 : 4;
-    }
-}
-
 // Sub-directory nesting deeper than any real file uses is refused, so a walk
 // that follows every pointer stays shallow.
 constexpr int MaxSubDirectoryDepth = 32;
@@ -76,7 +63,7 @@ void TTiffParser::LoadTagData(const TTiffTagInfo& tagInfo, std::span<std::uint8_
     FStream->SetPosition(FBasePosition + tagInfo.DataOffset);
     FStream->ReadBuffer(data.data(), data.size());
     if ((FEndianness == TEndianness::BigEndian) != HostIsBigEndian) {
-        SwapElements(data, ConversionWidth(tagInfo.DataType));
+        SwapElements(data, static_cast<std::size_t>(TiffByteOrderUnit(tagInfo.DataType)));
     }
 }
 

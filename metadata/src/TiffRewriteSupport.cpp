@@ -14,17 +14,6 @@ constexpr std::int64_t TinyInputSlack = 4096;
 // Marks a directory of the main chain; no pointer tag ID is negative.
 constexpr std::int32_t MainChain = -1;
 
-std::size_t ConversionWidth(TTiffDataType type) {
-    switch (TiffElementSize(type)) {
-    case 1:
-        return 1;
-    case 2:
-        return 2;
-    default:
-        return type == TTiffDataType::tdDouble ? 8 : 4;
-    }
-}
-
 } // namespace
 
 std::int64_t TiffInputLength(ITiffParser& parser) {
@@ -58,7 +47,7 @@ bool TTiffRewriteContext::TryClaimSubDirectory(const IFoundTiffDirectory& direct
 
 void WriteTiffElements(TStream& stream, TEndianness endianness, TTiffDataType dataType,
                        std::span<const std::uint8_t> hostData) {
-    const std::size_t width = ConversionWidth(dataType);
+    const auto width = static_cast<std::size_t>(TiffByteOrderUnit(dataType));
     if (width == 1 || (endianness == TEndianness::BigEndian) == HostIsBigEndian) {
         stream.WriteBuffer(hostData);
         return;

@@ -58,6 +58,16 @@ constexpr int TiffElementSize(TTiffDataType type) {
     return IsValidTiffDataType(type) ? sizes[static_cast<std::uint16_t>(type)] : 0;
 }
 
+// The width of the numbers a type's data is byte-swapped in: each half of a
+// rational is a number of its own, so the numerator stays first.
+constexpr int TiffByteOrderUnit(TTiffDataType type) {
+    const int size = TiffElementSize(type);
+    if (size == 1 || size == 2) {
+        return size;
+    }
+    return type == TTiffDataType::tdDouble ? 8 : 4;
+}
+
 // A set of type codes over 16 bits (bit n = code n).
 class TTiffDataTypes {
 public:
